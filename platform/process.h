@@ -1,0 +1,24 @@
+// Facts about the running process and its threads, and its abnormal end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace dul::platform {
+
+// Full path of the process's executable; empty when it cannot be read.
+std::string ExecutableFileName();
+
+// Full path of this library (the module that holds this code); empty when it cannot be read.
+std::string LibraryFileName();
+
+// Sends text to an attached debugger (nothing on backends without one).
+void WriteDebuggerOutput(const char* text);
+
+// Identifier of the calling thread.
+std::uintptr_t CurrentThreadId();
+
+// Ends the process at once, as an assertion failure does.
+[[noreturn]] void TerminateAbnormally();
+
+}  // namespace dul::platform

@@ -1,0 +1,65 @@
+// PluginCore: the tables every plugin keeps (event handlers and the shutting-down state) and the
+// host operations, declared abstract in the host's slot order and implemented by PluginBase.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "runtime/fnv1a.h"
+#include "runtime/host_contract.h"
+#include "runtime/plugin_event_subscriber.h"
+
+namespace dul {
+
+class PluginCore : public PluginEventSubscriber {
+ public:
+  // A handler of the raw records the host delivers under one event name.
+  using HostEventHandler = std::function<void(const DulHostEventRecord&)>;
+
+  PluginCore();
+  ~PluginCore() override;
+  PluginCore(const PluginCore&) = delete;
+  PluginCore& operator=(const PluginCore&) = delete;
+
+  // Unsubscribes every event name at the host and empties the handler tables.
+  virtual void Shutdown();
+
+  virtual void HostRequest(DulHostResponseRecord* response,
+                           const DulHostRequestRecord* request) = 0;
+  virtual void HostSlot1(std::uintptr_t first, std::uintptr_t second) = 0;
+  virtual void HostPublishEvent(const DulHostEventRecord* event) = 0;
+  virtual void HostSubscribe(const char* eventName, DulPluginHandle plugin,
+                             DulEventCallback callback, void* userData, std::uint32_t flag) = 0;
+  virtual void HostUnsubscribe(const char* eventName, DulPluginHandle plugin) = 0;
+  virtual void HostSchedule(const char* name, DulScheduledCallback callback, void* userData,
+                            double delaySeconds, std::uint32_t zero) = 0;
+  virtual void HostYield() = 0;
+  virtual void HostEnterWait(const char* label, std::uint32_t zero) = 0;
+  virtual std::uint64_t HostLeaveWait() = 0;
+
+  // Installs the handler for a host event name, replacing an earlier one, and subscribes to it.
+  void SubscribeEvent(const std::string& eventName, HostEventHandler handler, std::uint32_t flag);
+
+  // The callback handed to the host: routes a delivered record to the handler of its name.
+  static void DUL_CALL DeliverHostEvent(const DulHostEventRecord* event);
+
+  DulPluginHandle pluginHandle() const { return pluginHandle_; }
+  const std::string& shortName() const { return shortName_; }
+  const std::string& userAgent() const { return userAgent_; }
+  bool shuttingDown() const { return shuttingDown_; }
+
+ protected:
+  using EventHandlerTable =
+      std::unordered_map<std::string, std::shared_ptr<HostEventHandler>, Fnv1aHash, std::equal_to<>>;
+
+  EventHandlerTable eventHandlers_;
+  DulPluginHandle pluginHandle_ = nullptr;
+  std::string shortName_;
+  std::string userAgent_;
+  bool shuttingDown_ = false;
+};
+
+}  // namespace dul

@@ -1,0 +1,61 @@
+// Loads the real shared library through its export, as the platform does.
+#include <gtest/gtest.h>
+
+#include "host/plugin_loader.h"
+#include "tests/support/recording_host.h"
+
+namespace dul {
+namespace {
+
+// Catches an export that fails to build the plugin, reports the wrong version or names, or
+// whose entry table does not drive the object through its whole life.
+TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
+  host::PluginLoader loader;
+  ASSERT_TRUE(loader.Load(DUL_PLUGIN_LIBRARY, "load_dul_item_sets", host::ApiVersion{18, 0, 7}))
+      << loader.error();
+  EXPECT_EQ(loader.pluginVersion().major, 18u);
+  EXPECT_EQ(loader.pluginVersion().minor, 0u);
+  EXPECT_EQ(loader.pluginVersion().patch, 0u);
+  EXPECT_STREQ(loader.handshake().shortName, "dul-item-sets");
+  ASSERT_NE(loader.handshake().endpointTable, nullptr);
+
+  testing::RecordingHost host;
+  ASSERT_TRUE(loader.Initialize(host.Interface()));
+  ASSERT_EQ(host.subscriptions.size(), 3u);
+  EXPECT_EQ(host.subscriptions[0].name, "OnServiceProxyUuidEvent");
+
+  const host::MemoryStats stats = loader.ReadMemoryStats();
+  EXPECT_GT(stats.allocations, 0u);
+  EXPECT_GE(stats.bytesAllocated, stats.bytesFreed);
+  EXPECT_GE(stats.peakLiveBytes, stats.bytesAllocated - stats.bytesFreed);
+  loader.Destroy();
+  EXPECT_FALSE(loader.loaded());
+}
+
+// Catches a library that lets an incompatible host go on instead of ending the process.
+TEST(LoadDulItemSets, IncompatibleHostEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        host::PluginLoader loader;
+        loader.Load(DUL_PLUGIN_LIBRARY, "load_dul_item_sets", host::ApiVersion{19, 0, 0});
+      },
+      "Assertion failed!\n\nExpression: ALE-EECF0606");
+}
+
+// Catches a request answered by nobody: a request for an endpoint the plugin lacks is refused.
+TEST(LoadDulItemSets, RequestForUnknownEndpointIsInvalidFunction) {
+  host::PluginLoader loader;
+  ASSERT_TRUE(loader.Load(DUL_PLUGIN_LIBRARY, "load_dul_item_sets", host::ApiVersion{}));
+  const DulEndpointTable* table = loader.handshake().endpointTable;
+  DulHostRequestRecord request{};
+  request.method = 2;
+  request.url = "/nowhere";
+  DulHostResponseRecord response{};
+  table->dispatch(table->plugin, &response, &request);
+  EXPECT_STREQ(response.errorText, "Invalid function");
+  EXPECT_EQ(response.status, 404u);
+}
+
+}  // namespace
+}  // namespace dul
