@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/allocation_counters.h"
 #include "runtime/load_plugin.h"
+#include "runtime/logger.h"
 #include "tests/support/recording_host.h"
 
 namespace dul {
@@ -110,7 +112,7 @@ TEST(PluginBase, InitializeWiresTheHostAndReturnsTheHookResult) {
     EXPECT_EQ(host.subscriptions[i].flag, 1u);
     EXPECT_EQ(host.subscriptions[i].userData, static_cast<void*>(static_cast<PluginCore*>(plugin)));
   }
-  Log(kLogLevelOkay, 2, 0, "hello %d", 7);  // excluded category XTR: dropped
+  Log(kLogLevelOkay, 4, 0, "hello %d", 7);  // excluded category XTR: dropped
   Log(kLogLevelOkay, 1, 0, "hello %d", 8);
   ASSERT_EQ(host.logLines.size(), 1u);
   EXPECT_EQ(host.logLines[0].message, "hello 8");
