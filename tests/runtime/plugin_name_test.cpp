@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/plugin_api_version.h"
+#include "tests/runtime/log_test_support.h"
 
 namespace dul {
 namespace {
@@ -25,6 +26,24 @@ TEST(PluginName, FullNameFollowsTheKindExactly) {
     EXPECT_EQ(name.shortName, "dul-item-sets");
     EXPECT_EQ(name.kind, test.kind);
   }
+}
+
+class PluginNameLog : public LoggerFixture {};
+
+// Catches an unknown kind that goes unreported, or a known kind that is reported.
+TEST_F(PluginNameLog, UnknownKindLogsOneErrorLine) {
+  CapturingLogTarget target;
+  AttachAlone(target, {kLogLevelOkay, 0, 0, kDefaultLogLineFormat});
+  MakePluginName("dul-item-sets", "backend", "");
+  MakePluginName("dul-item-sets", "frontend", "");
+  EXPECT_TRUE(target.records.empty());
+  MakePluginName("dul-item-sets", "Backend", "");
+  ASSERT_EQ(target.records.size(), 1u);
+  EXPECT_EQ(target.records[0].level, kLogLevelError);
+  EXPECT_EQ(target.records[0].categories, 1u);
+  EXPECT_EQ(target.records[0].message,
+            "            Plugin Manager| GetFullNameFromShortNameAndType(\"dul-item-sets\", "
+            "\"Backend\") called with an unknown type");
 }
 
 // Catches a prefix that keeps hyphens or misses a letter after one.
