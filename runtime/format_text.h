@@ -16,10 +16,20 @@ namespace dul {
 
 inline constexpr std::size_t kFormatTextLimit = 4095;
 
-// One typed argument. Texts are borrowed: the argument must not outlive what it points at.
+// One typed argument. Texts are borrowed: the argument must not outlive what it points at. A text
+// prints up to its first NUL character, as a C string would.
 class FormatArgument {
  public:
-  enum class Kind { kChar, kUnsigned8, kSigned32, kUnsigned32, kSigned64, kUnsigned64, kDouble, kText };
+  enum class Kind {
+    kChar,
+    kUnsigned8,
+    kSigned32,
+    kUnsigned32,
+    kSigned64,
+    kUnsigned64,
+    kDouble,
+    kText
+  };
 
   FormatArgument(char value) : kind_(Kind::kChar), signed_(static_cast<signed char>(value)) {}
   FormatArgument(signed char value) : kind_(Kind::kChar), signed_(value) {}
