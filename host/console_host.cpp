@@ -11,7 +11,9 @@ const char* LevelText(std::uint32_t level) {
 }
 
 // The host's answers own nothing, so releasing them only clears the record.
-void DUL_CALL ReleaseAnswer(DulHostResponseRecord* response) { *response = DulHostResponseRecord{}; }
+void DUL_CALL ReleaseAnswer(DulHostResponseRecord* response) {
+  *response = DulHostResponseRecord{};
+}
 
 }  // namespace
 

@@ -26,7 +26,8 @@ std::string DefaultPluginPath() {
 bool ParseVersion(const char* text, dul::host::ApiVersion& version) {
   unsigned major = 0, minor = 0, patch = 0;
   char tail = 0;
-  if (std::sscanf(text, "%u.%u.%u%c", &major, &minor, &patch, &tail) != 3) return false;
+  if (std::sscanf(text, "%u.%u.%u%c", &major, &minor, &patch, &tail) != 3)
+    return false;
   version = dul::host::ApiVersion{major, minor, patch};
   return true;
 }
@@ -38,7 +39,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     if (std::strcmp(argv[i], "--plugin") == 0 && hasValue) {
       options.pluginPath = argv[++i];
     } else if (std::strcmp(argv[i], "--api-version") == 0 && hasValue) {
-      if (!ParseVersion(argv[++i], options.hostVersion)) return false;
+      if (!ParseVersion(argv[++i], options.hostVersion))
+        return false;
     } else {
       return false;
     }

@@ -2,7 +2,9 @@
 
 namespace dul::host {
 
-PluginLoader::~PluginLoader() { Destroy(); }
+PluginLoader::~PluginLoader() {
+  Destroy();
+}
 
 bool PluginLoader::Load(const std::string& libraryPath, const std::string& exportName,
                         ApiVersion hostVersion) {
@@ -15,8 +17,8 @@ bool PluginLoader::Load(const std::string& libraryPath, const std::string& expor
     error_ = libraryPath + " has no export " + exportName;
     return false;
   }
-  handshake_ = DulPluginHandshake{hostVersion.major, hostVersion.minor, hostVersion.patch,
-                                  nullptr, nullptr, nullptr, nullptr};
+  handshake_ = DulPluginHandshake{
+      hostVersion.major, hostVersion.minor, hostVersion.patch, nullptr, nullptr, nullptr, nullptr};
   load(&handshake_);
   if (handshake_.plugin == nullptr || handshake_.entryTable == nullptr) {
     error_ = "the plugin did not complete the handshake";
@@ -38,7 +40,8 @@ bool PluginLoader::Initialize(const DulHostInterface& host) {
 
 MemoryStats PluginLoader::ReadMemoryStats() const {
   std::array<std::uint32_t, 14> words{};
-  if (loaded()) handshake_.entryTable->getMemoryStats(handshake_.plugin, words.data());
+  if (loaded())
+    handshake_.entryTable->getMemoryStats(handshake_.plugin, words.data());
   const auto counter = [&](std::size_t index) {
     return static_cast<std::uint64_t>(words[2 * index]) |
            (static_cast<std::uint64_t>(words[2 * index + 1]) << 32);
@@ -47,7 +50,8 @@ MemoryStats PluginLoader::ReadMemoryStats() const {
 }
 
 void PluginLoader::Destroy() {
-  if (!loaded()) return;
+  if (!loaded())
+    return;
   handshake_.entryTable->destroy(handshake_.plugin);
   handshake_.plugin = nullptr;
 }

@@ -43,25 +43,29 @@ void CountFreed(void* block) {
 
 void* CountingAllocate(std::size_t bytes) {
   void* block = std::malloc(bytes == 0 ? 1 : bytes);
-  if (block != nullptr) CountAllocated(block);
+  if (block != nullptr)
+    CountAllocated(block);
   return block;
 }
 
 void CountingFree(void* block) {
-  if (block == nullptr) return;
+  if (block == nullptr)
+    return;
   CountFreed(block);
   std::free(block);
 }
 
 void* CountingReallocate(void* block, std::size_t bytes) {
-  if (block == nullptr) return CountingAllocate(bytes);
+  if (block == nullptr)
+    return CountingAllocate(bytes);
   if (bytes == 0) {
     CountingFree(block);
     return nullptr;
   }
   const std::size_t oldSize = platform::MallocBlockSize(block);
   void* moved = std::realloc(block, bytes);
-  if (moved == nullptr) return nullptr;  // the old block is untouched and still counted
+  if (moved == nullptr)
+    return nullptr;  // the old block is untouched and still counted
   gBytesFreed.fetch_add(oldSize);
   gFrees.fetch_add(1);
   CountAllocated(moved);
@@ -71,21 +75,24 @@ void* CountingReallocate(void* block, std::size_t bytes) {
 char* CountingDuplicate(const char* text) {
   const std::size_t length = std::strlen(text) + 1;
   auto* copy = static_cast<char*>(CountingAllocate(length));
-  if (copy != nullptr) std::memcpy(copy, text, length);
+  if (copy != nullptr)
+    std::memcpy(copy, text, length);
   return copy;
 }
 
-std::size_t CountingBlockSize(void* block) { return platform::MallocBlockSize(block); }
+std::size_t CountingBlockSize(void* block) {
+  return platform::MallocBlockSize(block);
+}
 
 AllocationStats ReadAllocationStats() {
-  return AllocationStats{gPeakLiveBytes.load(), gLiveAllocationsAtPeak.load(),
+  return AllocationStats{gPeakLiveBytes.load(),  gLiveAllocationsAtPeak.load(),
                          gBytesAllocated.load(), gAllocations.load(),
                          gBytesFreed.load(),     gFrees.load()};
 }
 
 void WriteMemoryStatsWords(std::uint32_t* words) {
   const AllocationStats stats = ReadAllocationStats();
-  const std::uint64_t counters[] = {stats.peakLiveBytes, stats.liveAllocationsAtPeak,
+  const std::uint64_t counters[] = {stats.peakLiveBytes,  stats.liveAllocationsAtPeak,
                                     stats.bytesAllocated, stats.allocations,
                                     stats.bytesFreed,     stats.frees};
   std::size_t word = 0;

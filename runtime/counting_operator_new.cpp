@@ -9,9 +9,11 @@ namespace {
 
 void* AllocateOrThrow(std::size_t bytes) {
   for (;;) {
-    if (void* block = dul::CountingAllocate(bytes)) return block;
+    if (void* block = dul::CountingAllocate(bytes))
+      return block;
     std::new_handler handler = std::get_new_handler();
-    if (handler == nullptr) throw std::bad_alloc();
+    if (handler == nullptr)
+      throw std::bad_alloc();
     handler();
   }
 }
@@ -27,25 +29,42 @@ void* AllocateAligned(std::size_t bytes, std::align_val_t alignment) {
 }
 
 void FreeAligned(void* block) {
-  if (block != nullptr) dul::CountingFree(static_cast<void**>(block)[-1]);
+  if (block != nullptr)
+    dul::CountingFree(static_cast<void**>(block)[-1]);
 }
 
 }  // namespace
 
-void* operator new(std::size_t bytes) { return AllocateOrThrow(bytes); }
-void* operator new[](std::size_t bytes) { return AllocateOrThrow(bytes); }
+void* operator new(std::size_t bytes) {
+  return AllocateOrThrow(bytes);
+}
+void* operator new[](std::size_t bytes) {
+  return AllocateOrThrow(bytes);
+}
 void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
   return dul::CountingAllocate(bytes);
 }
 void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
   return dul::CountingAllocate(bytes);
 }
-void operator delete(void* block) noexcept { dul::CountingFree(block); }
-void operator delete[](void* block) noexcept { dul::CountingFree(block); }
-void operator delete(void* block, std::size_t) noexcept { dul::CountingFree(block); }
-void operator delete[](void* block, std::size_t) noexcept { dul::CountingFree(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { dul::CountingFree(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { dul::CountingFree(block); }
+void operator delete(void* block) noexcept {
+  dul::CountingFree(block);
+}
+void operator delete[](void* block) noexcept {
+  dul::CountingFree(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  dul::CountingFree(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  dul::CountingFree(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  dul::CountingFree(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  dul::CountingFree(block);
+}
 
 void* operator new(std::size_t bytes, std::align_val_t alignment) {
   return AllocateAligned(bytes, alignment);
@@ -53,7 +72,15 @@ void* operator new(std::size_t bytes, std::align_val_t alignment) {
 void* operator new[](std::size_t bytes, std::align_val_t alignment) {
   return AllocateAligned(bytes, alignment);
 }
-void operator delete(void* block, std::align_val_t) noexcept { FreeAligned(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { FreeAligned(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { FreeAligned(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { FreeAligned(block); }
+void operator delete(void* block, std::align_val_t) noexcept {
+  FreeAligned(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+  FreeAligned(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+  FreeAligned(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+  FreeAligned(block);
+}

@@ -30,9 +30,9 @@ extern "C" {
 #endif
 
 /* Opaque handles: distinct types so that one cannot be passed for another. */
-typedef struct DulPluginObject_* DulPluginObject;  /* the plugin object the host drives */
-typedef struct DulPluginHandle_* DulPluginHandle;  /* the host's name for the plugin */
-typedef struct DulStreamHandle_* DulStreamHandle;  /* a streamed response body */
+typedef struct DulPluginObject_* DulPluginObject; /* the plugin object the host drives */
+typedef struct DulPluginHandle_* DulPluginHandle; /* the host's name for the plugin */
+typedef struct DulStreamHandle_* DulStreamHandle; /* a streamed response body */
 
 /* Values cross the boundary in this flat form (kind numbers 0 to 10). 12 bytes on i686. */
 #ifdef DUL_WORD_PACKING
@@ -42,10 +42,10 @@ typedef struct DulBindingValueRecord {
   uint32_t kind; /* 0 empty, 1 bool, 2 signed, 3 unsigned, 4 float, 5/6 text, 7/8 bytes,
                     9 collection, 10 structure */
   union {
-    uint8_t boolean;   /* kind 1 */
-    int64_t signed64;  /* kind 2 */
+    uint8_t boolean;     /* kind 1 */
+    int64_t signed64;    /* kind 2 */
     uint64_t unsigned64; /* kind 3 */
-    double float64;    /* kind 4 */
+    double float64;      /* kind 4 */
     struct {
       const void* data; /* text (5, 6), bytes (7, 8), records (9), members (10) */
       uint32_t length;  /* bytes, or element or member count */
@@ -59,9 +59,9 @@ typedef struct DulBindingValueRecord {
 /* One structure member; packed. 17 bytes on i686. */
 #pragma pack(push, 1)
 typedef struct DulBindingMember {
-  const char* name;              /* NUL-terminated member name */
-  DulBindingValueRecord value;   /* the member's value */
-  uint8_t ownsName;              /* 1 when the name belongs to the record */
+  const char* name;            /* NUL-terminated member name */
+  DulBindingValueRecord value; /* the member's value */
+  uint8_t ownsName;            /* 1 when the name belongs to the record */
 } DulBindingMember;
 #pragma pack(pop)
 
@@ -79,16 +79,16 @@ typedef struct DulRequestArgument {
 
 /* A request, sent by the plugin or delivered to its endpoints. 48 bytes on i686. */
 typedef struct DulHostRequestRecord {
-  uint32_t method;                       /* 1 DELETE ... 7 PUT, 8 named by methodText */
-  const char* url;                       /* path and query */
-  const DulRequestArgument* arguments;   /* none, or exactly one holding the whole body */
+  uint32_t method;                     /* 1 DELETE ... 7 PUT, 8 named by methodText */
+  const char* url;                     /* path and query */
+  const DulRequestArgument* arguments; /* none, or exactly one holding the whole body */
   uint32_t argumentCount;
-  uint32_t endpointIndex;                /* delivered requests: index into the endpoint table */
-  uint32_t contentTypeLength;            /* delivered requests: length of contentType */
-  const char* contentType;               /* delivered requests: the body's content type, or null */
-  uint32_t reservedWords[3];             /* 0 */
-  DulPluginHandle plugin;                /* the plugin handle */
-  const char* methodText;                /* for method 8; null otherwise */
+  uint32_t endpointIndex;     /* delivered requests: index into the endpoint table */
+  uint32_t contentTypeLength; /* delivered requests: length of contentType */
+  const char* contentType;    /* delivered requests: the body's content type, or null */
+  uint32_t reservedWords[3];  /* 0 */
+  DulPluginHandle plugin;     /* the plugin handle */
+  const char* methodText;     /* for method 8; null otherwise */
 } DulHostRequestRecord;
 
 typedef uint8_t(DUL_CALL* DulStreamReadFunction)(DulStreamHandle stream, void* buffer,
@@ -100,20 +100,20 @@ typedef void(DUL_CALL* DulResponseReleaseFunction)(struct DulHostResponseRecord*
 /* A response; zeroed by whoever calls, filled by whoever answers. Packed: 62 bytes on i686. */
 #pragma pack(push, 1)
 typedef struct DulHostResponseRecord {
-  DulBindingValueRecord body;           /* when the body is not streamed */
-  const char* errorText;                /* null on success */
-  uint8_t ownsErrorText;                /* 1 when errorText is freed with the record */
-  uint8_t resultFlag;                   /* copied from the answering call's result */
-  uint32_t resultCode;                  /* 1, 2 or 3, else 0 */
-  uint32_t status;                      /* HTTP status */
-  const char* statusText;               /* "" when there is none */
-  const char* const* headers;           /* name, value, name, value ... */
-  uint32_t headerCount;                 /* number of pairs */
-  DulStreamReadFunction streamRead;     /* null unless the body is streamed */
-  DulStreamCloseFunction streamClose;   /* may be null */
+  DulBindingValueRecord body;         /* when the body is not streamed */
+  const char* errorText;              /* null on success */
+  uint8_t ownsErrorText;              /* 1 when errorText is freed with the record */
+  uint8_t resultFlag;                 /* copied from the answering call's result */
+  uint32_t resultCode;                /* 1, 2 or 3, else 0 */
+  uint32_t status;                    /* HTTP status */
+  const char* statusText;             /* "" when there is none */
+  const char* const* headers;         /* name, value, name, value ... */
+  uint32_t headerCount;               /* number of pairs */
+  DulStreamReadFunction streamRead;   /* null unless the body is streamed */
+  DulStreamCloseFunction streamClose; /* may be null */
   uint64_t streamExpectedSize;
   DulStreamHandle stream;
-  DulResponseReleaseFunction release;   /* frees what the record owns; may be null */
+  DulResponseReleaseFunction release; /* frees what the record owns; may be null */
 } DulHostResponseRecord;
 #pragma pack(pop)
 
@@ -122,10 +122,10 @@ typedef struct DulHostResponseRecord {
 #pragma pack(push, 4)
 #endif
 typedef struct DulHostEventRecord {
-  const char* name;             /* host event name */
+  const char* name; /* host event name */
   DulBindingValueRecord payload;
-  uint32_t value;               /* passed by the publisher; 0 for resource events */
-  void* userData;               /* on delivery: the user data given at subscription */
+  uint32_t value; /* passed by the publisher; 0 for resource events */
+  void* userData; /* on delivery: the user data given at subscription */
 } DulHostEventRecord;
 #ifdef DUL_WORD_PACKING
 #pragma pack(pop)
@@ -143,8 +143,7 @@ struct DulHostApi {
   void(DUL_CALL* publishEvent)(const DulHostApi* api, const DulHostEventRecord* event);
   void(DUL_CALL* subscribe)(const DulHostApi* api, const char* eventName, DulPluginHandle plugin,
                             DulEventCallback callback, void* userData, uint32_t flag);
-  void(DUL_CALL* unsubscribe)(const DulHostApi* api, const char* eventName,
-                              DulPluginHandle plugin);
+  void(DUL_CALL* unsubscribe)(const DulHostApi* api, const char* eventName, DulPluginHandle plugin);
   void(DUL_CALL* schedule)(const DulHostApi* api, const char* name, DulScheduledCallback callback,
                            void* userData, double delaySeconds, uint32_t zero);
   void(DUL_CALL* yield)(const DulHostApi* api);
@@ -169,9 +168,9 @@ typedef struct DulPluginEntryTable {
 
 /* One endpoint the plugin serves. */
 typedef struct DulEndpointRecord {
-  uint32_t method;            /* 0 any, 1 DELETE ... 7 PUT, 8 named by methodText */
-  const char* methodText;     /* for method 8; null otherwise */
-  const char* pathTemplate;   /* "/a/{id}/b" */
+  uint32_t method;          /* 0 any, 1 DELETE ... 7 PUT, 8 named by methodText */
+  const char* methodText;   /* for method 8; null otherwise */
+  const char* pathTemplate; /* "/a/{id}/b" */
 } DulEndpointRecord;
 
 /* The plugin's endpoints; the host delivers a request for endpoint i through dispatch with

@@ -8,12 +8,16 @@ namespace dul {
 
 std::string PluginApiVersion::Text() const {
   std::string text = FormatText("%1.%2.%3", major, minor, patch);
-  if (!preRelease.empty()) text += "-" + preRelease;
-  if (!build.empty()) text += "+" + build;
+  if (!preRelease.empty())
+    text += "-" + preRelease;
+  if (!build.empty())
+    text += "+" + build;
   return text;
 }
 
-PluginApiVersion OwnPluginApiVersion() { return PluginApiVersion{18, 0, 0, {}, {}}; }
+PluginApiVersion OwnPluginApiVersion() {
+  return PluginApiVersion{18, 0, 0, {}, {}};
+}
 
 bool IsCompatibleHostVersion(const PluginApiVersion& host, const PluginApiVersion& own) {
   return host.major == own.major &&

@@ -16,7 +16,8 @@ constexpr std::uint32_t kServiceProxyFlag = 1;
 // Until endpoints are registered, every delivered request names a function that does not exist.
 void DUL_CALL AnswerWithoutEndpoints(DulPluginObject, DulHostResponseRecord* response,
                                      const DulHostRequestRecord*) {
-  if (response == nullptr) return;
+  if (response == nullptr)
+    return;
   response->errorText = "Invalid function";
   response->ownsErrorText = 0;
   response->status = 404;
@@ -50,7 +51,8 @@ void PluginBase::Load(DulPluginHandshake& handshake, std::string_view shortName)
   name_ = MakePluginName(shortName, "backend", "");
   const PluginApiVersion own = OwnPluginApiVersion();
   const PluginApiVersion host{handshake.apiMajor, handshake.apiMinor, handshake.apiPatch, {}, {}};
-  if (!IsCompatibleHostVersion(host, own)) ReportIncompatibleHost(shortName, own, host);
+  if (!IsCompatibleHostVersion(host, own))
+    ReportIncompatibleHost(shortName, own, host);
   hostVersion_ = host;
   typeNamePrefix_ = TypeNamePrefix(shortName);
   defaultTags_ = {"Plugins", "Plugin " + std::string(shortName)};
@@ -66,7 +68,9 @@ void PluginBase::Load(DulPluginHandshake& handshake, std::string_view shortName)
 
 void PluginBase::RegisterApi() {}
 
-bool PluginBase::OnInitialize() { return true; }
+bool PluginBase::OnInitialize() {
+  return true;
+}
 
 void PluginBase::SetUpLogging() {
   if (std::unique_ptr<PluginLogTarget> target = InstallPluginLogTarget(host_.api)) {
@@ -87,55 +91,66 @@ bool PluginBase::InitializeWithHost(const DulHostInterface& host) {
 }
 
 std::uint8_t DUL_CALL PluginBase::Initialize(DulPluginObject plugin, const DulHostInterface* host) {
-  if (plugin == nullptr || host == nullptr || host->api == nullptr) return 0;
+  if (plugin == nullptr || host == nullptr || host->api == nullptr)
+    return 0;
   return FromObject(plugin)->InitializeWithHost(*host) ? 1 : 0;
 }
 
 void DUL_CALL PluginBase::Destroy(DulPluginObject object) {
   PluginBase* plugin = FromObject(object);
-  if (plugin == nullptr) return;
+  if (plugin == nullptr)
+    return;
   plugin->shuttingDown_ = true;
   plugin->Shutdown();
   delete plugin;
 }
 
 void DUL_CALL PluginBase::GetMemoryStats(DulPluginObject, std::uint32_t* words) {
-  if (words != nullptr) WriteMemoryStatsWords(words);
+  if (words != nullptr)
+    WriteMemoryStatsWords(words);
 }
 
 // Host operations: plain forwards to the HostApi; before initialize there is no host to call.
 void PluginBase::HostRequest(DulHostResponseRecord* response, const DulHostRequestRecord* request) {
-  if (hasHost()) host_.api->request(host_.api, response, request);
+  if (hasHost())
+    host_.api->request(host_.api, response, request);
 }
 
 void PluginBase::HostSlot1(std::uintptr_t first, std::uintptr_t second) {
-  if (hasHost()) host_.api->slot1(host_.api, first, second);
+  if (hasHost())
+    host_.api->slot1(host_.api, first, second);
 }
 
 void PluginBase::HostPublishEvent(const DulHostEventRecord* event) {
-  if (hasHost()) host_.api->publishEvent(host_.api, event);
+  if (hasHost())
+    host_.api->publishEvent(host_.api, event);
 }
 
 void PluginBase::HostSubscribe(const char* eventName, DulPluginHandle plugin,
                                DulEventCallback callback, void* userData, std::uint32_t flag) {
-  if (hasHost()) host_.api->subscribe(host_.api, eventName, plugin, callback, userData, flag);
+  if (hasHost())
+    host_.api->subscribe(host_.api, eventName, plugin, callback, userData, flag);
 }
 
 void PluginBase::HostUnsubscribe(const char* eventName, DulPluginHandle plugin) {
-  if (hasHost()) host_.api->unsubscribe(host_.api, eventName, plugin);
+  if (hasHost())
+    host_.api->unsubscribe(host_.api, eventName, plugin);
 }
 
 void PluginBase::HostSchedule(const char* name, DulScheduledCallback callback, void* userData,
                               double delaySeconds, std::uint32_t zero) {
-  if (hasHost()) host_.api->schedule(host_.api, name, callback, userData, delaySeconds, zero);
+  if (hasHost())
+    host_.api->schedule(host_.api, name, callback, userData, delaySeconds, zero);
 }
 
 void PluginBase::HostYield() {
-  if (hasHost()) host_.api->yield(host_.api);
+  if (hasHost())
+    host_.api->yield(host_.api);
 }
 
 void PluginBase::HostEnterWait(const char* label, std::uint32_t zero) {
-  if (hasHost()) host_.api->enterWait(host_.api, label, zero);
+  if (hasHost())
+    host_.api->enterWait(host_.api, label, zero);
 }
 
 std::uint64_t PluginBase::HostLeaveWait() {

@@ -15,7 +15,8 @@ PluginCore::PluginCore() : eventHandlers_(kInitialBuckets) {
 PluginCore::~PluginCore() = default;
 
 void PluginCore::Shutdown() {
-  for (const auto& [name, handler] : eventHandlers_) HostUnsubscribe(name.c_str(), pluginHandle_);
+  for (const auto& [name, handler] : eventHandlers_)
+    HostUnsubscribe(name.c_str(), pluginHandle_);
   eventHandlers_.clear();
 }
 
@@ -26,10 +27,12 @@ void PluginCore::SubscribeEvent(const std::string& eventName, HostEventHandler h
 }
 
 void DUL_CALL PluginCore::DeliverHostEvent(const DulHostEventRecord* event) {
-  if (event == nullptr || event->name == nullptr || event->userData == nullptr) return;
+  if (event == nullptr || event->name == nullptr || event->userData == nullptr)
+    return;
   auto* plugin = static_cast<PluginCore*>(event->userData);
   const auto found = plugin->eventHandlers_.find(std::string_view(event->name));
-  if (found == plugin->eventHandlers_.end()) return;
+  if (found == plugin->eventHandlers_.end())
+    return;
   // Hold the handler: it may replace or remove its own table entry while it runs.
   const std::shared_ptr<HostEventHandler> handler = found->second;
   (*handler)(*event);

@@ -52,8 +52,8 @@ class PluginCore : public PluginEventSubscriber {
   bool shuttingDown() const { return shuttingDown_; }
 
  protected:
-  using EventHandlerTable =
-      std::unordered_map<std::string, std::shared_ptr<HostEventHandler>, Fnv1aHash, std::equal_to<>>;
+  using EventHandlerTable = std::unordered_map<std::string, std::shared_ptr<HostEventHandler>,
+                                               Fnv1aHash, std::equal_to<>>;
 
   EventHandlerTable eventHandlers_;
   DulPluginHandle pluginHandle_ = nullptr;

@@ -7,16 +7,20 @@ namespace dul {
 namespace {
 
 std::string_view FullNamePrefix(std::string_view shortName, std::string_view kind) {
-  if (kind == "backend") return "pxm-be-";
-  if (kind == "frontend") return "pxm-fe-";
-  const std::string message = FormatText(
-      "GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type", shortName,
-      kind);
+  if (kind == "backend")
+    return "pxm-be-";
+  if (kind == "frontend")
+    return "pxm-fe-";
+  const std::string message =
+      FormatText("GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type",
+                 shortName, kind);
   Log(kLogLevelError, 1, 0, "            Plugin Manager| %s", message.c_str());
   return "pxm-xx-";
 }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 

@@ -38,8 +38,10 @@ std::uint32_t SystemErrorFromErrno(int error) {
 // Windows' read-only attribute has no owner/group distinction; the owner's write bit stands in.
 std::uint32_t AttributesFromStat(const struct stat& info) {
   std::uint32_t attributes = 0;
-  if (S_ISDIR(info.st_mode)) attributes |= kAttributeDirectory;
-  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  if (S_ISDIR(info.st_mode))
+    attributes |= kAttributeDirectory;
+  if ((info.st_mode & S_IWUSR) == 0)
+    attributes |= kAttributeReadOnly;
   return attributes == 0 ? kAttributeNormal : attributes;
 }
 
@@ -52,15 +54,18 @@ std::uint64_t FileTimeFromTimespec(const struct timespec& time) {
 
 std::pair<std::string, std::string> SplitPattern(const std::string& pattern) {
   const auto slash = pattern.find_last_of('/');
-  if (slash == std::string::npos) return {".", pattern};
+  if (slash == std::string::npos)
+    return {".", pattern};
   return {slash == 0 ? "/" : pattern.substr(0, slash), pattern.substr(slash + 1)};
 }
 
 bool WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
@@ -70,40 +75,47 @@ bool WriteAll(int descriptor, std::string_view bytes) {
 
 std::optional<std::uint32_t> FileAttributes(const std::string& path) {
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+  if (path.empty() || ::stat(path.c_str(), &info) != 0)
+    return std::nullopt;
   return AttributesFromStat(info);
 }
 
 std::uint32_t CreateOneDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return kErrorSuccess;
+  if (::mkdir(path.c_str(), 0777) == 0)
+    return kErrorSuccess;
   return SystemErrorFromErrno(errno);
 }
 
 bool DeleteOneFile(const std::string& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    return false;
   return ::unlink(path.c_str()) == 0;
 }
 
 std::optional<std::string> CurrentDirectory() {
   char buffer[PATH_MAX];
-  if (::getcwd(buffer, sizeof buffer) == nullptr) return std::nullopt;
+  if (::getcwd(buffer, sizeof buffer) == nullptr)
+    return std::nullopt;
   return std::string(buffer);
 }
 
 bool HasWriteAccess(const std::string& path) {
   const auto attributes = FileAttributes(path);
-  if (!attributes) return false;
+  if (!attributes)
+    return false;
   return (*attributes & kAttributeDirectory) != 0 || (*attributes & kAttributeReadOnly) == 0;
 }
 
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& pattern) {
   const auto [directory, wildcard] = SplitPattern(pattern);
   DIR* stream = ::opendir(directory.c_str());
-  if (stream == nullptr) return std::nullopt;
+  if (stream == nullptr)
+    return std::nullopt;
   std::vector<DirectoryEntry> entries;
   while (const dirent* entry = ::readdir(stream)) {
-    if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0) continue;
+    if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0)
+      continue;
     DirectoryEntry result;
     result.name = entry->d_name;
     struct stat info {};
@@ -121,17 +133,20 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return std::nullopt;
+  if (descriptor < 0)
+    return std::nullopt;
   std::string bytes;
   char buffer[16384];
   for (;;) {
     const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EINTR)
+      continue;
     if (got < 0) {
       ::close(descriptor);
       return std::nullopt;
     }
-    if (got == 0) break;
+    if (got == 0)
+      break;
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
   ::close(descriptor);
@@ -141,7 +156,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   std::string temporary = path + ".tmpXXXXXX";
   const int descriptor = ::mkstemp(temporary.data());
-  if (descriptor < 0) return false;
+  if (descriptor < 0)
+    return false;
   const bool written = WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
   const bool closed = ::close(descriptor) == 0;
   if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||

@@ -4,6 +4,8 @@
 
 namespace dul::platform {
 
-std::size_t MallocBlockSize(void* block) { return block == nullptr ? 0 : ::malloc_usable_size(block); }
+std::size_t MallocBlockSize(void* block) {
+  return block == nullptr ? 0 : ::malloc_usable_size(block);
+}
 
 }  // namespace dul::platform

@@ -12,9 +12,17 @@ pthread_mutex_t* Native(unsigned char* storage) {
 }
 }  // namespace
 
-Mutex::Mutex() { ::pthread_mutex_init(new (storage_) pthread_mutex_t, nullptr); }
-Mutex::~Mutex() { ::pthread_mutex_destroy(Native(storage_)); }
-void Mutex::Lock() { ::pthread_mutex_lock(Native(storage_)); }
-void Mutex::Unlock() { ::pthread_mutex_unlock(Native(storage_)); }
+Mutex::Mutex() {
+  ::pthread_mutex_init(new (storage_) pthread_mutex_t, nullptr);
+}
+Mutex::~Mutex() {
+  ::pthread_mutex_destroy(Native(storage_));
+}
+void Mutex::Lock() {
+  ::pthread_mutex_lock(Native(storage_));
+}
+void Mutex::Unlock() {
+  ::pthread_mutex_unlock(Native(storage_));
+}
 
 }  // namespace dul::platform

@@ -12,7 +12,8 @@ namespace dul::platform {
 std::string ExecutableFileName() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
+  if (length <= 0)
+    return {};
   return std::string(buffer, static_cast<std::size_t>(length));
 }
 
@@ -25,8 +26,12 @@ std::string LibraryFileName() {
 
 void WriteDebuggerOutput(const char*) {}
 
-std::uintptr_t CurrentThreadId() { return static_cast<std::uintptr_t>(::pthread_self()); }
+std::uintptr_t CurrentThreadId() {
+  return static_cast<std::uintptr_t>(::pthread_self());
+}
 
-void TerminateAbnormally() { std::abort(); }
+void TerminateAbnormally() {
+  std::abort();
+}
 
 }  // namespace dul::platform

@@ -4,7 +4,9 @@
 
 namespace dul::platform {
 
-SharedLibrary::~SharedLibrary() { Close(); }
+SharedLibrary::~SharedLibrary() {
+  Close();
+}
 
 bool SharedLibrary::Open(const std::string& path) {
   Close();
@@ -21,7 +23,8 @@ void* SharedLibrary::FindFunction(const char* name) const {
 }
 
 void SharedLibrary::Close() {
-  if (handle_ != nullptr) ::dlclose(handle_);
+  if (handle_ != nullptr)
+    ::dlclose(handle_);
   handle_ = nullptr;
 }
 

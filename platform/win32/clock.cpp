@@ -20,7 +20,7 @@ std::int64_t MonotonicNanoseconds() {
 LocalTime CurrentLocalTime() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
-  return LocalTime{now.wYear, now.wMonth,  now.wDay,         now.wHour,
+  return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                    now.wMinute, now.wSecond, now.wMilliseconds};
 }
 

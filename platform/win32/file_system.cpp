@@ -19,7 +19,8 @@ DirectoryEntry EntryFromFindData(const WIN32_FIND_DATAW& data) {
   DirectoryEntry entry;
   entry.name = Utf8FromWide(data.cFileName);
   entry.size = Join(data.nFileSizeHigh, data.nFileSizeLow);
-  entry.lastWriteTime = Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+  entry.lastWriteTime =
+      Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
   entry.attributes = data.dwFileAttributes;
   return entry;
 }
@@ -28,7 +29,8 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0)
+      return false;
     bytes.remove_prefix(written);
   }
   return true;
@@ -37,14 +39,17 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 std::optional<std::uint32_t> FileAttributes(const std::string& path) {
-  if (path.empty()) return std::nullopt;
+  if (path.empty())
+    return std::nullopt;
   const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return std::nullopt;
   return attributes;
 }
 
 std::uint32_t CreateOneDirectory(const std::string& path) {
-  if (::CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr)) return kErrorSuccess;
+  if (::CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr))
+    return kErrorSuccess;
   return ::GetLastError();
 }
 
@@ -54,10 +59,12 @@ bool DeleteOneFile(const std::string& path) {
 
 std::optional<std::string> CurrentDirectory() {
   const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
-  if (needed == 0) return std::nullopt;
+  if (needed == 0)
+    return std::nullopt;
   std::wstring buffer(needed, L'\0');
   const DWORD length = ::GetCurrentDirectoryW(needed, buffer.data());
-  if (length == 0 || length >= needed) return std::nullopt;
+  if (length == 0 || length >= needed)
+    return std::nullopt;
   buffer.resize(length);
   return Utf8FromWide(buffer);
 }
@@ -71,7 +78,8 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
   const HANDLE search = ::FindFirstFileExW(WideFromUtf8(pattern).c_str(), FindExInfoStandard, &data,
                                            FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
-    if (::GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<DirectoryEntry>{};
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+      return std::vector<DirectoryEntry>{};
     return std::nullopt;
   }
   std::vector<DirectoryEntry> entries;
@@ -85,7 +93,8 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   const HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
   std::string bytes;
   char buffer[16384];
   DWORD got = 0;
@@ -94,7 +103,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     bytes.append(buffer, got);
   }
   ::CloseHandle(file);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return bytes;
 }
 
@@ -103,7 +113,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring temporary = target + L".tmp" + std::to_wstring(::GetCurrentProcessId());
   const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
   const bool written = WriteAll(file, bytes) && ::FlushFileBuffers(file) != 0;
   const bool closed = ::CloseHandle(file) != 0;
   if (!written || !closed ||

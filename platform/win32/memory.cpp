@@ -4,6 +4,8 @@
 
 namespace dul::platform {
 
-std::size_t MallocBlockSize(void* block) { return block == nullptr ? 0 : ::_msize(block); }
+std::size_t MallocBlockSize(void* block) {
+  return block == nullptr ? 0 : ::_msize(block);
+}
 
 }  // namespace dul::platform

@@ -12,9 +12,17 @@ CRITICAL_SECTION* Native(unsigned char* storage) {
 }
 }  // namespace
 
-Mutex::Mutex() { ::InitializeCriticalSection(new (storage_) CRITICAL_SECTION); }
-Mutex::~Mutex() { ::DeleteCriticalSection(Native(storage_)); }
-void Mutex::Lock() { ::EnterCriticalSection(Native(storage_)); }
-void Mutex::Unlock() { ::LeaveCriticalSection(Native(storage_)); }
+Mutex::Mutex() {
+  ::InitializeCriticalSection(new (storage_) CRITICAL_SECTION);
+}
+Mutex::~Mutex() {
+  ::DeleteCriticalSection(Native(storage_));
+}
+void Mutex::Lock() {
+  ::EnterCriticalSection(Native(storage_));
+}
+void Mutex::Unlock() {
+  ::LeaveCriticalSection(Native(storage_));
+}
 
 }  // namespace dul::platform

@@ -10,13 +10,16 @@ namespace {
 std::string ModuleFileName(HMODULE module) {
   char buffer[MAX_PATH + 1] = {};
   const DWORD length = ::GetModuleFileNameA(module, buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
+  if (length == 0 || length >= MAX_PATH)
+    return {};
   return std::string(buffer, length);
 }
 
 }  // namespace
 
-std::string ExecutableFileName() { return ModuleFileName(nullptr); }
+std::string ExecutableFileName() {
+  return ModuleFileName(nullptr);
+}
 
 std::string LibraryFileName() {
   HMODULE module = nullptr;
@@ -28,10 +31,16 @@ std::string LibraryFileName() {
   return ModuleFileName(module);
 }
 
-void WriteDebuggerOutput(const char* text) { ::OutputDebugStringA(text); }
+void WriteDebuggerOutput(const char* text) {
+  ::OutputDebugStringA(text);
+}
 
-std::uintptr_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+std::uintptr_t CurrentThreadId() {
+  return ::GetCurrentThreadId();
+}
 
-void TerminateAbnormally() { std::abort(); }
+void TerminateAbnormally() {
+  std::abort();
+}
 
 }  // namespace dul::platform

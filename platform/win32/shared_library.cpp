@@ -6,23 +6,27 @@
 
 namespace dul::platform {
 
-SharedLibrary::~SharedLibrary() { Close(); }
+SharedLibrary::~SharedLibrary() {
+  Close();
+}
 
 bool SharedLibrary::Open(const std::string& path) {
   Close();
   handle_ = ::LoadLibraryW(win32::WideFromUtf8(path).c_str());
-  if (handle_ == nullptr) error_ = "cannot load " + path + " (error " +
-                                   std::to_string(::GetLastError()) + ")";
+  if (handle_ == nullptr)
+    error_ = "cannot load " + path + " (error " + std::to_string(::GetLastError()) + ")";
   return handle_ != nullptr;
 }
 
 void* SharedLibrary::FindFunction(const char* name) const {
-  if (handle_ == nullptr) return nullptr;
+  if (handle_ == nullptr)
+    return nullptr;
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
 
 void SharedLibrary::Close() {
-  if (handle_ != nullptr) ::FreeLibrary(static_cast<HMODULE>(handle_));
+  if (handle_ != nullptr)
+    ::FreeLibrary(static_cast<HMODULE>(handle_));
   handle_ = nullptr;
 }
 

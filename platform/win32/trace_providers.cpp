@@ -1,7 +1,7 @@
 #include "platform/trace_providers.h"
 
-#include <windows.h>
 #include <evntprov.h>
+#include <windows.h>
 
 namespace dul::platform {
 namespace {
@@ -52,7 +52,8 @@ Function Lookup(const char* name) {
 
 void RegisterTraceProviders() {
   gTrace.advapi = ::LoadLibraryA("Advapi32.dll");
-  if (gTrace.advapi == nullptr) return;
+  if (gTrace.advapi == nullptr)
+    return;
   const auto registerProvider = Lookup<EventRegisterFunction>("EventRegister");
   gTrace.write = Lookup<EventWriteFunction>("EventWrite");
   gTrace.unregister = Lookup<EventUnregisterFunction>("EventUnregister");
@@ -64,17 +65,20 @@ void RegisterTraceProviders() {
     registerProvider(&kProviders[i], i == 1 ? &OnThreadProviderEnable : nullptr, nullptr,
                      &gTrace.handles[i]);
   }
-  if (gTrace.threadProviderEnabled != 0) WriteMainThreadEvent();
+  if (gTrace.threadProviderEnabled != 0)
+    WriteMainThreadEvent();
 }
 
 void UnregisterTraceProviders() {
   if (gTrace.unregister != nullptr) {
     for (REGHANDLE& handle : gTrace.handles) {
-      if (handle != 0) gTrace.unregister(handle);
+      if (handle != 0)
+        gTrace.unregister(handle);
       handle = 0;
     }
   }
-  if (gTrace.advapi != nullptr) ::FreeLibrary(gTrace.advapi);
+  if (gTrace.advapi != nullptr)
+    ::FreeLibrary(gTrace.advapi);
   gTrace.advapi = nullptr;
   gTrace.write = nullptr;
   gTrace.unregister = nullptr;

@@ -5,7 +5,8 @@
 namespace dul::platform::win32 {
 
 std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return {};
+  if (text.empty())
+    return {};
   const int size = static_cast<int>(text.size());
   const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
@@ -14,7 +15,8 @@ std::wstring WideFromUtf8(std::string_view text) {
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty()) return {};
+  if (text.empty())
+    return {};
   const int size = static_cast<int>(text.size());
   const int length =
       ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);

@@ -129,9 +129,12 @@ TEST(PluginBase, DestroyUnsubscribesEveryHandledEventOnce) {
   const DulHostInterface link = host.Interface();
   ASSERT_EQ(handshake.entryTable->initialize(handshake.plugin, &link), 1);
   int delivered = 0;
-  plugin->SubscribeEvent("OnA", [&](const DulHostEventRecord&) { delivered++; }, 0);
-  plugin->SubscribeEvent("OnB", [&](const DulHostEventRecord&) { delivered += 10; }, 0);
-  plugin->SubscribeEvent("OnA", [&](const DulHostEventRecord&) { delivered += 100; }, 0);
+  plugin->SubscribeEvent(
+      "OnA", [&](const DulHostEventRecord&) { delivered++; }, 0);
+  plugin->SubscribeEvent(
+      "OnB", [&](const DulHostEventRecord&) { delivered += 10; }, 0);
+  plugin->SubscribeEvent(
+      "OnA", [&](const DulHostEventRecord&) { delivered += 100; }, 0);
   // Deliver through the callback the host was given, as the host would.
   const auto& subscription = host.subscriptions.back();
   DulHostEventRecord event{"OnA", {}, 0, subscription.userData};
