@@ -1,7 +1,8 @@
 #include "platform/trace_providers.h"
 
-#include <evntprov.h>
 #include <windows.h>
+
+#include <evntprov.h>
 
 namespace dul::platform {
 namespace {

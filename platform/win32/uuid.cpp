@@ -1,7 +1,8 @@
 #include "platform/uuid.h"
 
-#include <rpc.h>
 #include <windows.h>
+
+#include <rpc.h>
 
 #include <cstring>
 

@@ -54,7 +54,8 @@ TEST(LoadDulItemSets, RequestForUnknownEndpointIsInvalidFunction) {
   DulHostResponseRecord response{};
   table->dispatch(table->plugin, &response, &request);
   EXPECT_STREQ(response.errorText, "Invalid function");
-  EXPECT_EQ(response.status, 404u);
+  const std::uint32_t status = response.status;  // a packed field: copy before comparing
+  EXPECT_EQ(status, 404u);
 }
 
 }  // namespace
