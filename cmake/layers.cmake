@@ -22,8 +22,14 @@ add_library(dul_foundation STATIC
   runtime/log_target.cpp
   runtime/console_log_targets.cpp
   runtime/plugin_log_target.cpp
-  runtime/fatal_error.cpp)
+  runtime/fatal_error.cpp
+  codecs/base64.cpp)
 target_link_libraries(dul_foundation PUBLIC dul_platform)
+
+# Binding values, type identity and registry, native conversion, built-in types.
+file(GLOB DUL_BINDING_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/binding/*.cpp)
+add_library(dul_binding STATIC ${DUL_BINDING_SOURCES})
+target_link_libraries(dul_binding PUBLIC dul_foundation)
 
 add_library(dul_runtime STATIC
   runtime/plugin_api_version.cpp
@@ -31,7 +37,7 @@ add_library(dul_runtime STATIC
   runtime/plugin_core.cpp
   runtime/plugin_base.cpp
   runtime/load_plugin.cpp)
-target_link_libraries(dul_runtime PUBLIC dul_foundation)
+target_link_libraries(dul_runtime PUBLIC dul_binding)
 
 add_library(dul_plugin STATIC
   plugin/file_system_helpers.cpp

@@ -1,0 +1,369 @@
+// Construction, assignment, copy and release of BindingProperty; element and member access is
+// in binding_property_access.cpp.
+#include "binding/binding_property.h"
+
+#include <cstring>
+#include <new>
+
+#include "binding/binding_storage.h"
+#include "runtime/allocation_counters.h"
+#include "runtime/fatal_error.h"
+
+namespace Zorv {
+namespace {
+
+// Kinds with a payload in a storage block or cell (the empty string's cell is the shared one).
+bool HoldsBlocks(BindingPropertyKind kind) {
+  return kind >= BindingPropertyKind::kString;
+}
+
+std::uint8_t* CopyBytes(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty())
+    return nullptr;
+  auto* copy = static_cast<std::uint8_t*>(dul::CountingAllocate(bytes.size()));
+  if (copy == nullptr)
+    dul::FatalError("copy != nullptr", "Out of memory for binding blobs", __FILE__, __LINE__,
+                    __func__);
+  std::memcpy(copy, bytes.data(), bytes.size());
+  return copy;
+}
+
+}  // namespace
+
+BindingProperty::BindingProperty(const char* text) {
+  StoreString(text != nullptr ? std::string_view(text) : std::string_view());
+}
+
+BindingProperty::BindingProperty(std::string_view text) {
+  StoreString(text);
+}
+
+BindingProperty::BindingProperty(std::span<const std::uint8_t> bytes) {
+  StoreBlob(bytes);
+}
+
+BindingProperty::BindingProperty(BindingEnumCell cell) {
+  StoreEnum(cell);
+}
+
+BindingProperty::BindingProperty(const BindingProperty& other) {
+  CopyContentsFrom(other);
+}
+
+BindingProperty::BindingProperty(BindingProperty&& other) noexcept {
+  if (!other.UsesStorage()) {
+    payload_ = other.payload_;
+    kind_ = other.kind_;
+  } else if (!other.child_) {
+    payload_ = other.payload_;
+    kind_ = other.kind_;
+    storage_ = other.storage_;
+    other.storage_ = nullptr;
+  } else {
+    CopyContentsFrom(other);
+    other.ReleaseContents();
+  }
+  other.kind_ = BindingPropertyKind::kEmpty;
+  other.payload_.bits = 0;
+}
+
+BindingProperty::~BindingProperty() {
+  if (child_) {
+    ReleaseContents();
+  } else if (storage_ != nullptr) {
+    if (HoldsBlocks(kind_))
+      ReleaseHeapParts();
+    delete storage_;
+  }
+}
+
+BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
+  if (this == &other)
+    return *this;
+  if (other.storage_ != nullptr && other.storage_ == storage_) {
+    // One of the two may contain the other: copy aside before releasing anything.
+    BindingProperty copy(storage_, ChildTag{});
+    copy.CopyContentsFrom(other);
+    TakeSameStorage(copy);
+    return *this;
+  }
+  Clear();
+  CopyContentsFrom(other);
+  return *this;
+}
+
+BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
+  if (this == &other)
+    return *this;
+  if (!other.UsesStorage() || other.storage_ == storage_) {
+    TakeSameStorage(other);
+  } else if (!other.child_ && !child_) {
+    // Root to root: the storage goes with the tree.
+    if (storage_ != nullptr) {
+      if (HoldsBlocks(kind_))
+        ReleaseHeapParts();
+      delete storage_;
+    }
+    payload_ = other.payload_;
+    kind_ = other.kind_;
+    storage_ = other.storage_;
+    other.storage_ = nullptr;
+    other.kind_ = BindingPropertyKind::kEmpty;
+    other.payload_.bits = 0;
+  } else {
+    Clear();
+    CopyContentsFrom(other);
+    other.Clear();
+  }
+  return *this;
+}
+
+// Takes the payload of `source`, which is in this value's storage or needs none. The payload is
+// detached before anything is released, so `source` may lie inside this value.
+void BindingProperty::TakeSameStorage(BindingProperty& source) noexcept {
+  const Payload payload = source.payload_;
+  const BindingPropertyKind kind = source.kind_;
+  source.kind_ = BindingPropertyKind::kEmpty;
+  source.payload_.bits = 0;
+  ReleaseContents();
+  payload_ = payload;
+  kind_ = kind;
+}
+
+void BindingProperty::Clear() noexcept {
+  if (kind_ == BindingPropertyKind::kEmpty)
+    return;
+  if (child_)
+    ReleaseContents();
+  else
+    ClearAndResetStorage();
+}
+
+// A root's storage holds nothing but the root's own tree, so it can be emptied in one go.
+void BindingProperty::ClearAndResetStorage() noexcept {
+  if (storage_ != nullptr && HoldsBlocks(kind_)) {
+    ReleaseHeapParts();
+    storage_->Reset();
+  }
+  kind_ = BindingPropertyKind::kEmpty;
+  payload_.bits = 0;
+}
+
+void BindingProperty::ReleaseContents() noexcept {
+  switch (kind_) {
+    case BindingPropertyKind::kString:
+      if (payload_.text->length != 0)
+        storage_->texts().Release(payload_.text);
+      break;
+    case BindingPropertyKind::kBlob:
+      dul::CountingFree(payload_.blob->bytes);
+      storage_->Free(BindingStorage::Block::kBlob, payload_.blob);
+      break;
+    case BindingPropertyKind::kEnum:
+      storage_->Free(BindingStorage::Block::kEnum, payload_.enumCell);
+      break;
+    case BindingPropertyKind::kCollection: {
+      BindingElementBlock* block = payload_.collection;
+      for (std::uint32_t i = 0; i < block->size; ++i)
+        block->elements[i].ReleaseContents();
+      dul::CountingFree(block->elements);
+      storage_->Free(BindingStorage::Block::kCollection, block);
+      break;
+    }
+    case BindingPropertyKind::kStructure:
+      payload_.structure->Destroy();
+      break;
+    default:
+      break;
+  }
+  kind_ = BindingPropertyKind::kEmpty;
+  payload_.bits = 0;
+}
+
+void BindingProperty::ReleaseHeapParts() noexcept {
+  switch (kind_) {
+    case BindingPropertyKind::kBlob:
+      dul::CountingFree(payload_.blob->bytes);
+      break;
+    case BindingPropertyKind::kCollection: {
+      BindingElementBlock* block = payload_.collection;
+      for (std::uint32_t i = 0; i < block->size; ++i) {
+        BindingProperty& element = block->elements[i];
+        if (element.kind_ >= BindingPropertyKind::kBlob)
+          element.ReleaseHeapParts();
+      }
+      dul::CountingFree(block->elements);
+      break;
+    }
+    case BindingPropertyKind::kStructure:
+      payload_.structure->ReleaseHeapParts();
+      break;
+    default:
+      break;
+  }
+}
+
+BindingStorage& BindingProperty::EnsureStorage() {
+  if (storage_ == nullptr)
+    storage_ = new BindingStorage();
+  return *storage_;
+}
+
+void BindingProperty::StoreString(std::string_view text) {
+  payload_.text = text.empty() ? InternedText::Empty() : EnsureStorage().texts().Intern(text);
+  kind_ = BindingPropertyKind::kString;
+}
+
+void BindingProperty::StoreBlob(std::span<const std::uint8_t> bytes) {
+  auto* block =
+      static_cast<BindingByteBlock*>(EnsureStorage().Allocate(BindingStorage::Block::kBlob));
+  block->bytes = CopyBytes(bytes);
+  block->size = bytes.size();
+  payload_.blob = block;
+  kind_ = BindingPropertyKind::kBlob;
+}
+
+void BindingProperty::StoreEnum(BindingEnumCell cell) {
+  void* block = EnsureStorage().Allocate(BindingStorage::Block::kEnum);
+  payload_.enumCell = new (block) BindingEnumCell(cell);
+  kind_ = BindingPropertyKind::kEnum;
+}
+
+void BindingProperty::BecomeCollection() {
+  void* block = EnsureStorage().Allocate(BindingStorage::Block::kCollection);
+  payload_.collection = new (block) BindingElementBlock{nullptr, 0, 0};
+  kind_ = BindingPropertyKind::kCollection;
+}
+
+void BindingProperty::BecomeStructure() {
+  payload_.structure = MemberMap::Create(EnsureStorage());
+  kind_ = BindingPropertyKind::kStructure;
+}
+
+void BindingProperty::CopyContentsFrom(const BindingProperty& source) {
+  switch (source.kind_) {
+    case BindingPropertyKind::kString:
+      if (source.payload_.text->length != 0 && source.storage_ == storage_) {
+        InternTable::AddReference(source.payload_.text);
+        payload_.text = source.payload_.text;
+        kind_ = BindingPropertyKind::kString;
+      } else {
+        StoreString(source.payload_.text->view());
+      }
+      break;
+    case BindingPropertyKind::kBlob:
+      StoreBlob(source.GetBlob());
+      break;
+    case BindingPropertyKind::kEnum:
+      StoreEnum(*source.payload_.enumCell);
+      break;
+    case BindingPropertyKind::kCollection:
+      BecomeCollection();
+      CopyElementsFrom(*source.payload_.collection);
+      break;
+    case BindingPropertyKind::kStructure:
+      BecomeStructure();
+      payload_.structure->CopyFrom(*source.payload_.structure);
+      break;
+    default:
+      payload_ = source.payload_;
+      kind_ = source.kind_;
+      break;
+  }
+}
+
+void BindingProperty::CopyElementsFrom(const BindingElementBlock& source) {
+  GrowElements(source.size);
+  BindingElementBlock& target = *payload_.collection;
+  for (std::uint32_t i = 0; i < source.size; ++i) {
+    const BindingProperty& from = source.elements[i];
+    auto* element = new (target.elements + i) BindingProperty(storage_, ChildTag{});
+    target.size = i + 1;
+    if (HoldsBlocks(from.kind_)) {
+      element->CopyContentsFrom(from);
+    } else {
+      element->payload_ = from.payload_;
+      element->kind_ = from.kind_;
+    }
+  }
+}
+
+// Elements move bitwise: no block refers to a value's own address.
+void BindingProperty::GrowElements(std::size_t capacity) {
+  BindingElementBlock& block = *payload_.collection;
+  if (capacity <= block.capacity)
+    return;
+  if (capacity > UINT32_MAX || capacity > SIZE_MAX / sizeof(BindingProperty))
+    dul::FatalError("capacity", "Binding collection too large", __FILE__, __LINE__, __func__);
+  void* grown = dul::CountingReallocate(block.elements, capacity * sizeof(BindingProperty));
+  if (grown == nullptr)
+    dul::FatalError("grown != nullptr", "Out of memory for binding collections", __FILE__, __LINE__,
+                    __func__);
+  block.elements = static_cast<BindingProperty*>(grown);
+  block.capacity = static_cast<std::uint32_t>(capacity);
+}
+
+BindingProperty& BindingProperty::SetBool(bool value) {
+  Clear();
+  payload_.boolean = value;
+  kind_ = BindingPropertyKind::kBool;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetSigned(std::int64_t value) {
+  Clear();
+  StoreInteger(value);
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetUnsigned(std::uint64_t value) {
+  Clear();
+  StoreInteger(value);
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetDouble(double value) {
+  Clear();
+  payload_.float64 = value;
+  kind_ = BindingPropertyKind::kFloat;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetEnum(BindingEnumCell cell) {
+  Clear();
+  StoreEnum(cell);
+  return *this;
+}
+
+// The text may lie in this very value (v = v.Find("a").GetString()): the new cell is made before
+// the old payload goes.
+BindingProperty& BindingProperty::SetString(std::string_view text) {
+  if (text.empty() || !UsesStorage()) {
+    Clear();
+    StoreString(text);
+  } else if (!child_ && kind_ >= BindingPropertyKind::kCollection) {
+    const std::string aside(text);  // a whole tree goes: reset the storage rather than walk it
+    Clear();
+    StoreString(aside);
+  } else {
+    InternedText* cell = storage_->texts().Intern(text);
+    ReleaseContents();
+    payload_.text = cell;
+    kind_ = BindingPropertyKind::kString;
+  }
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetBlob(std::span<const std::uint8_t> bytes) {
+  std::uint8_t* copy = CopyBytes(bytes);
+  Clear();
+  auto* block =
+      static_cast<BindingByteBlock*>(EnsureStorage().Allocate(BindingStorage::Block::kBlob));
+  block->bytes = copy;
+  block->size = bytes.size();
+  payload_.blob = block;
+  kind_ = BindingPropertyKind::kBlob;
+  return *this;
+}
+
+}  // namespace Zorv

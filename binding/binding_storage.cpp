@@ -1,0 +1,30 @@
+#include "binding/binding_storage.h"
+
+#include "binding/binding_property.h"
+#include "binding/member_map.h"
+
+namespace Zorv {
+
+BindingStorage::BindingStorage()
+    : pools_{SlabPool(sizeof(BindingByteBlock)),
+             SlabPool(sizeof(BindingEnumCell)),
+             SlabPool(sizeof(BindingElementBlock)),
+             SlabPool(sizeof(MemberMap)),
+             SlabPool(sizeof(MemberNode)),
+             SlabPool(64),
+             SlabPool(256),
+             SlabPool(SlabPool::kLargestBlock)} {}
+
+BindingStorage::~BindingStorage() {
+  Reset();
+}
+
+void BindingStorage::Reset() {
+  PageChain pages;
+  texts_.Reset(pages);
+  for (SlabPool& pool : pools_)
+    pool.Reset(pages);
+  PageSource::Instance().ReturnPages(pages);
+}
+
+}  // namespace Zorv

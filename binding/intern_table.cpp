@@ -1,0 +1,164 @@
+#include "binding/intern_table.h"
+
+#include <cstring>
+
+#include "runtime/allocation_counters.h"
+#include "runtime/fatal_error.h"
+#include "runtime/fnv1a.h"
+
+namespace Zorv {
+namespace {
+
+constexpr std::size_t kCellBytes[] = {32, 64, 128, 256};
+
+void* AllocateOrFail(std::size_t bytes) {
+  void* block = dul::CountingAllocate(bytes);
+  if (block == nullptr)
+    dul::FatalError("block != nullptr", "Out of memory for binding strings", __FILE__, __LINE__,
+                    __func__);
+  return block;
+}
+
+}  // namespace
+
+InternTable::InternTable()
+    : buckets_(inlineBuckets_),
+      cellPools_{SlabPool(kCellBytes[0]), SlabPool(kCellBytes[1]), SlabPool(kCellBytes[2]),
+                 SlabPool(kCellBytes[3])} {}
+
+InternTable::~InternTable() {
+  PageChain pages;
+  Reset(pages);
+  PageSource::Instance().ReturnPages(pages);
+}
+
+std::size_t InternTable::CellClass(std::size_t length) {
+  const std::size_t bytes = sizeof(InternedText) + length + 1;
+  for (std::size_t cellClass = 0; cellClass < kCellClasses; ++cellClass) {
+    if (bytes <= kCellBytes[cellClass])
+      return cellClass;
+  }
+  return kLargeCell;
+}
+
+InternedText* InternTable::Intern(std::string_view text) {
+  if (text.empty())
+    return InternedText::Empty();
+  const std::uint32_t hash = dul::Fnv1a(text);
+  for (InternedText* cell = buckets_[hash & (bucketCount_ - 1)]; cell != nullptr;
+       cell = cell->next) {
+    if (cell->hash == hash && cell->view() == text) {
+      ++cell->references;
+      return cell;
+    }
+  }
+  InternedText* cell = NewCell(text, hash);
+  InternedText*& bucket = buckets_[hash & (bucketCount_ - 1)];
+  cell->next = bucket;
+  bucket = cell;
+  if (++count_ > bucketCount_)
+    Grow();
+  return cell;
+}
+
+const InternedText* InternTable::Find(std::string_view text) const {
+  if (text.empty())
+    return InternedText::Empty();
+  const std::uint32_t hash = dul::Fnv1a(text);
+  for (const InternedText* cell = buckets_[hash & (bucketCount_ - 1)]; cell != nullptr;
+       cell = cell->next) {
+    if (cell->hash == hash && cell->view() == text)
+      return cell;
+  }
+  return nullptr;
+}
+
+InternedText* InternTable::NewCell(std::string_view text, std::uint32_t hash) {
+  const std::size_t cellClass = CellClass(text.size());
+  void* block;
+  if (cellClass == kLargeCell) {
+    if (text.size() > SIZE_MAX - sizeof(InternedText) - 1)
+      dul::FatalError("length", "Binding string too long", __FILE__, __LINE__, __func__);
+    block = AllocateOrFail(sizeof(InternedText) + text.size() + 1);
+    ++largeCells_;
+  } else {
+    block = cellPools_[cellClass].Allocate();
+  }
+  auto* cell = static_cast<InternedText*>(block);
+  cell->next = nullptr;
+  cell->hash = hash;
+  cell->references = 1;
+  cell->length = text.size();
+  auto* bytes = reinterpret_cast<char*>(cell + 1);
+  std::memcpy(bytes, text.data(), text.size());
+  bytes[text.size()] = '\0';
+  return cell;
+}
+
+void InternTable::FreeCell(InternedText* cell) {
+  const std::size_t cellClass = CellClass(cell->length);
+  if (cellClass == kLargeCell) {
+    dul::CountingFree(cell);
+    --largeCells_;
+  } else {
+    cellPools_[cellClass].Free(cell);
+  }
+}
+
+void InternTable::Remove(InternedText* cell) {
+  InternedText** link = &buckets_[cell->hash & (bucketCount_ - 1)];
+  while (*link != cell)
+    link = &(*link)->next;
+  *link = cell->next;
+  FreeCell(cell);
+  if (--count_ == 0)
+    ForgetBuckets();
+}
+
+void InternTable::Grow() {
+  const std::size_t grown = bucketCount_ * 2;
+  auto** buckets = static_cast<InternedText**>(AllocateOrFail(grown * sizeof(InternedText*)));
+  std::memset(buckets, 0, grown * sizeof(InternedText*));
+  for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+    InternedText* cell = buckets_[bucket];
+    while (cell != nullptr) {
+      InternedText* next = cell->next;
+      InternedText*& target = buckets[cell->hash & (grown - 1)];
+      cell->next = target;
+      target = cell;
+      cell = next;
+    }
+  }
+  if (buckets_ != inlineBuckets_)
+    dul::CountingFree(buckets_);
+  buckets_ = buckets;
+  bucketCount_ = grown;
+}
+
+// Back to the eight inline buckets, so an emptied table holds no memory of its own.
+void InternTable::ForgetBuckets() {
+  if (buckets_ != inlineBuckets_)
+    dul::CountingFree(buckets_);
+  buckets_ = inlineBuckets_;
+  bucketCount_ = kInitialBuckets;
+  std::memset(inlineBuckets_, 0, sizeof(inlineBuckets_));
+}
+
+void InternTable::Reset(PageChain& pages) {
+  for (std::size_t bucket = 0; largeCells_ != 0 && bucket < bucketCount_; ++bucket) {
+    for (InternedText* cell = buckets_[bucket]; cell != nullptr;) {
+      InternedText* next = cell->next;
+      if (CellClass(cell->length) == kLargeCell) {
+        dul::CountingFree(cell);
+        --largeCells_;
+      }
+      cell = next;
+    }
+  }
+  ForgetBuckets();
+  count_ = 0;
+  for (SlabPool& pool : cellPools_)
+    pool.Reset(pages);
+}
+
+}  // namespace Zorv

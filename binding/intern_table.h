@@ -1,0 +1,66 @@
+// InternTable: the strings of one storage, each stored once and shared by reference count. A hash
+// set keyed by FNV-1a, starting with 8 buckets and doubling whenever it holds more cells than
+// buckets. The empty string is never stored: it is the shared, uncounted InternedText::Empty().
+// Short cells come from size-class slab pools, long ones from the counting allocator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/interned_text.h"
+#include "binding/slab_pool.h"
+
+namespace Zorv {
+
+class InternTable {
+ public:
+  static constexpr std::size_t kInitialBuckets = 8;
+
+  InternTable();
+  ~InternTable();
+  InternTable(const InternTable&) = delete;
+  InternTable& operator=(const InternTable&) = delete;
+
+  // The cell of `text` with one more reference (a new cell with one reference if it was absent).
+  InternedText* Intern(std::string_view text);
+
+  static void AddReference(InternedText* cell) {
+    if (cell->length != 0)
+      ++cell->references;
+  }
+
+  // Drops one reference; the cell leaves the table at zero.
+  void Release(InternedText* cell) {
+    if (cell->length != 0 && --cell->references == 0)
+      Remove(cell);
+  }
+
+  // Forgets every cell at once; slab pages go to `pages` for the caller to hand back.
+  void Reset(PageChain& pages);
+
+  // The cell of `text`, or null; takes no reference.
+  const InternedText* Find(std::string_view text) const;
+  std::size_t size() const { return count_; }
+  std::size_t bucketCount() const { return bucketCount_; }
+
+ private:
+  static constexpr std::size_t kCellClasses = 4;
+  static constexpr std::size_t kLargeCell = kCellClasses;
+
+  static std::size_t CellClass(std::size_t length);
+  InternedText* NewCell(std::string_view text, std::uint32_t hash);
+  void FreeCell(InternedText* cell);
+  void Remove(InternedText* cell);
+  void Grow();
+  void ForgetBuckets();
+
+  InternedText** buckets_;
+  std::size_t bucketCount_ = kInitialBuckets;
+  std::size_t count_ = 0;
+  std::size_t largeCells_ = 0;
+  InternedText* inlineBuckets_[kInitialBuckets] = {};
+  SlabPool cellPools_[kCellClasses];
+};
+
+}  // namespace Zorv
