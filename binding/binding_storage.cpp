@@ -10,7 +10,7 @@ BindingStorage::BindingStorage()
              SlabPool(sizeof(BindingEnumCell)),
              SlabPool(sizeof(BindingElementBlock)),
              SlabPool(sizeof(MemberMap)),
-             SlabPool(sizeof(MemberNode)),
+             SlabPool(sizeof(BindingProperty)),
              SlabPool(64),
              SlabPool(256),
              SlabPool(SlabPool::kLargestBlock)} {}

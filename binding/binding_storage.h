@@ -18,7 +18,7 @@ class BindingStorage {
     kEnum,
     kCollection,
     kStructure,
-    kMemberNode,
+    kMemberValue,
     kSmallChunk,
     kMediumChunk,
     kLargeChunk,

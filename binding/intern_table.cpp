@@ -42,9 +42,12 @@ std::size_t InternTable::CellClass(std::size_t length) {
 }
 
 InternedText* InternTable::Intern(std::string_view text) {
+  return Intern(text, dul::Fnv1a(text));
+}
+
+InternedText* InternTable::Intern(std::string_view text, std::uint32_t hash) {
   if (text.empty())
     return InternedText::Empty();
-  const std::uint32_t hash = dul::Fnv1a(text);
   for (InternedText* cell = buckets_[hash & (bucketCount_ - 1)]; cell != nullptr;
        cell = cell->next) {
     if (cell->hash == hash && cell->view() == text) {
@@ -57,7 +60,7 @@ InternedText* InternTable::Intern(std::string_view text) {
   cell->next = bucket;
   bucket = cell;
   if (++count_ > bucketCount_)
-    Grow();
+    Rehash(bucketCount_ * 2);
   return cell;
 }
 
@@ -115,8 +118,15 @@ void InternTable::Remove(InternedText* cell) {
     ForgetBuckets();
 }
 
-void InternTable::Grow() {
-  const std::size_t grown = bucketCount_ * 2;
+void InternTable::Reserve(std::size_t cells) {
+  std::size_t buckets = bucketCount_;
+  while (buckets < cells)
+    buckets *= 2;
+  if (buckets != bucketCount_)
+    Rehash(buckets);
+}
+
+void InternTable::Rehash(std::size_t grown) {
   auto** buckets = static_cast<InternedText**>(AllocateOrFail(grown * sizeof(InternedText*)));
   std::memset(buckets, 0, grown * sizeof(InternedText*));
   for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {

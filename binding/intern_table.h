@@ -24,6 +24,10 @@ class InternTable {
 
   // The cell of `text` with one more reference (a new cell with one reference if it was absent).
   InternedText* Intern(std::string_view text);
+  // The same, for a text whose FNV-1a hash is known (a cell of another table).
+  InternedText* Intern(std::string_view text, std::uint32_t hash);
+  // Grows the buckets ahead of `cells` cells, so that a bulk copy does not rehash repeatedly.
+  void Reserve(std::size_t cells);
 
   static void AddReference(InternedText* cell) {
     if (cell->length != 0)
@@ -52,7 +56,7 @@ class InternTable {
   InternedText* NewCell(std::string_view text, std::uint32_t hash);
   void FreeCell(InternedText* cell);
   void Remove(InternedText* cell);
-  void Grow();
+  void Rehash(std::size_t bucketCount);
   void ForgetBuckets();
 
   InternedText** buckets_;

@@ -19,8 +19,8 @@ BindingStorage::Block ChunkBlock(std::uint8_t sizeClass) {
   return kBlocks[sizeClass];
 }
 
-std::string_view NameOf(const MemberNode* node) {
-  return node->name->view();
+std::string_view NameOf(const MemberEntry& entry) {
+  return entry.name->view();
 }
 
 }  // namespace
@@ -34,10 +34,10 @@ void MemberMap::Destroy() noexcept {
   for (std::uint32_t c = 0; c < chunkCount_; ++c) {
     MemberChunk* chunk = chunks_[c];
     for (std::uint16_t i = 0; i < chunk->count; ++i) {
-      MemberNode* node = chunk->nodes()[i];
-      node->value.ReleaseContents();
-      storage.texts().Release(node->name);
-      storage.Free(BindingStorage::Block::kMemberNode, node);
+      const MemberEntry& entry = chunk->entries()[i];
+      entry.value->ReleaseContents();
+      storage.texts().Release(entry.name);
+      storage.Free(BindingStorage::Block::kMemberValue, entry.value);
     }
     FreeChunk(chunk);
   }
@@ -50,7 +50,7 @@ void MemberMap::ReleaseHeapParts() noexcept {
   for (std::uint32_t c = 0; c < chunkCount_; ++c) {
     const MemberChunk* chunk = chunks_[c];
     for (std::uint16_t i = 0; i < chunk->count; ++i)
-      chunk->nodes()[i]->value.ReleaseHeapParts();
+      chunk->entries()[i].value->ReleaseHeapParts();
   }
   if (chunks_ != &loneChunk_)
     dul::CountingFree(chunks_);
@@ -62,7 +62,7 @@ MemberMap::Position MemberMap::Locate(std::string_view name) const {
   std::uint32_t high = chunkCount_;
   while (low < high) {
     const std::uint32_t middle = low + (high - low) / 2;
-    if (name < NameOf(chunks_[middle]->nodes()[0]))
+    if (name < NameOf(chunks_[middle]->entries()[0]))
       high = middle;
     else
       low = middle + 1;
@@ -73,12 +73,12 @@ MemberMap::Position MemberMap::Locate(std::string_view name) const {
   std::uint32_t last = chunk->count;
   while (first < last) {
     const std::uint32_t middle = first + (last - first) / 2;
-    if (NameOf(chunk->nodes()[middle]) < name)
+    if (NameOf(chunk->entries()[middle]) < name)
       first = middle + 1;
     else
       last = middle;
   }
-  const bool found = first < chunk->count && NameOf(chunk->nodes()[first]) == name;
+  const bool found = first < chunk->count && NameOf(chunk->entries()[first]) == name;
   return {chunkIndex, first, found};
 }
 
@@ -86,46 +86,49 @@ BindingProperty* MemberMap::Find(std::string_view name) const {
   if (memberCount_ == 0)
     return nullptr;
   const Position position = Locate(name);
-  return position.found ? &chunks_[position.chunk]->nodes()[position.index]->value : nullptr;
+  return position.found ? chunks_[position.chunk]->entries()[position.index].value : nullptr;
 }
 
 BindingProperty& MemberMap::FindOrInsert(std::string_view name) {
   if (memberCount_ == 0)
     return Append(storage_->texts().Intern(name));
   const MemberChunk* last = chunks_[chunkCount_ - 1];
-  MemberNode* lastNode = last->nodes()[last->count - 1];
-  const int order = name.compare(NameOf(lastNode));
+  const MemberEntry& lastEntry = last->entries()[last->count - 1];
+  const int order = name.compare(NameOf(lastEntry));
   if (order == 0)
-    return lastNode->value;
+    return *lastEntry.value;
   if (order > 0)  // names arriving in order, as copies and most documents give them
     return Append(storage_->texts().Intern(name));
   const Position position = Locate(name);
   if (position.found)
-    return chunks_[position.chunk]->nodes()[position.index]->value;
-  MemberNode* node = NewNode(storage_->texts().Intern(name));
-  InsertAt(position, node);
-  return node->value;
+    return *chunks_[position.chunk]->entries()[position.index].value;
+  const MemberEntry entry{storage_->texts().Intern(name), NewValue()};
+  InsertAt(position, entry);
+  return *entry.value;
 }
 
 void MemberMap::CopyFrom(const MemberMap& source) {
   const bool sameStorage = source.storage_ == storage_;
+  InternTable& texts = storage_->texts();
+  if (!sameStorage)
+    texts.Reserve(texts.size() + source.memberCount_);
   for (std::uint32_t c = 0; c < source.chunkCount_; ++c) {
     const MemberChunk* chunk = source.chunks_[c];
     for (std::uint16_t i = 0; i < chunk->count; ++i) {
-      const MemberNode* node = chunk->nodes()[i];
-      InternedText* name = node->name;
+      const MemberEntry& entry = chunk->entries()[i];
+      InternedText* name = entry.name;
       if (sameStorage)
         InternTable::AddReference(name);
       else
-        name = storage_->texts().Intern(name->view());
-      Append(name).CopyContentsFrom(node->value);
+        name = texts.Intern(name->view(), name->hash);
+      Append(name).CopyContentsFrom(*entry.value);
     }
   }
 }
 
-MemberNode* MemberMap::NewNode(InternedText* name) {
-  void* block = storage_->Allocate(BindingStorage::Block::kMemberNode);
-  return new (block) MemberNode{name, BindingProperty(storage_, BindingProperty::ChildTag{})};
+BindingProperty* MemberMap::NewValue() {
+  void* block = storage_->Allocate(BindingStorage::Block::kMemberValue);
+  return new (block) BindingProperty(storage_, BindingProperty::ChildTag{});
 }
 
 MemberChunk* MemberMap::NewChunk(std::uint8_t sizeClass) {
@@ -133,7 +136,7 @@ MemberChunk* MemberMap::NewChunk(std::uint8_t sizeClass) {
   auto* chunk = static_cast<MemberChunk*>(storage_->Allocate(block));
   chunk->count = 0;
   chunk->capacity = static_cast<std::uint16_t>((storage_->BlockSize(block) - sizeof(MemberChunk)) /
-                                               sizeof(MemberNode*));
+                                               sizeof(MemberEntry));
   chunk->sizeClass = sizeClass;
   return chunk;
 }
@@ -143,7 +146,7 @@ void MemberMap::FreeChunk(MemberChunk* chunk) {
 }
 
 BindingProperty& MemberMap::Append(InternedText* name) {
-  MemberNode* node = NewNode(name);
+  BindingProperty* value = NewValue();
   MemberChunk* chunk;
   if (chunkCount_ == 0) {
     chunk = NewChunk(0);
@@ -159,12 +162,12 @@ BindingProperty& MemberMap::Append(InternedText* name) {
       }
     }
   }
-  chunk->nodes()[chunk->count++] = node;
+  chunk->entries()[chunk->count++] = {name, value};
   ++memberCount_;
-  return node->value;
+  return *value;
 }
 
-void MemberMap::InsertAt(Position position, MemberNode* node) {
+void MemberMap::InsertAt(Position position, MemberEntry entry) {
   MemberChunk* chunk = chunks_[position.chunk];
   std::uint32_t index = position.index;
   if (chunk->count == chunk->capacity) {
@@ -178,9 +181,9 @@ void MemberMap::InsertAt(Position position, MemberNode* node) {
       }
     }
   }
-  MemberNode** nodes = chunk->nodes();
-  std::memmove(nodes + index + 1, nodes + index, (chunk->count - index) * sizeof(MemberNode*));
-  nodes[index] = node;
+  MemberEntry* entries = chunk->entries();
+  std::memmove(entries + index + 1, entries + index, (chunk->count - index) * sizeof(MemberEntry));
+  entries[index] = entry;
   ++chunk->count;
   ++memberCount_;
 }
@@ -191,7 +194,7 @@ MemberChunk* MemberMap::SplitChunk(std::uint32_t at) {
   MemberChunk* upper = NewChunk(kLargeClass);
   const std::uint16_t half = lower->count / 2;
   upper->count = static_cast<std::uint16_t>(lower->count - half);
-  std::memcpy(upper->nodes(), lower->nodes() + half, upper->count * sizeof(MemberNode*));
+  std::memcpy(upper->entries(), lower->entries() + half, upper->count * sizeof(MemberEntry));
   lower->count = half;
   InsertChunk(at + 1, upper);
   return upper;
@@ -201,7 +204,7 @@ MemberChunk* MemberMap::GrowLoneChunk() {
   MemberChunk* lone = chunks_[0];
   MemberChunk* grown = NewChunk(static_cast<std::uint8_t>(lone->sizeClass + 1));
   grown->count = lone->count;
-  std::memcpy(grown->nodes(), lone->nodes(), lone->count * sizeof(MemberNode*));
+  std::memcpy(grown->entries(), lone->entries(), lone->count * sizeof(MemberEntry));
   FreeChunk(lone);
   chunks_[0] = grown;
   return grown;

@@ -1,8 +1,9 @@
 // MemberMap: the block of a "structure" value, its members ordered by the byte-wise (unsigned
-// char) order of their names. Each member is a node of its own, so a reference to it survives
-// later insertions. The order is kept in chunks of node pointers (a one-level B-tree): a lookup is
-// a binary search over the chunks' first names, then within one chunk, and an insertion moves at
-// most one chunk's pointers. A lone chunk grows through three sizes before chunks split.
+// char) order of their names. Each member's value is a block of its own, so a reference to it
+// survives later insertions. The order is kept in chunks of (name, value pointer) entries, a
+// one-level B-tree: a lookup is a binary search over the chunks' first names, then within one
+// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through three
+// sizes before chunks split.
 #pragma once
 
 #include <cstddef>
@@ -15,19 +16,19 @@
 
 namespace Zorv {
 
-struct MemberNode {
+struct MemberEntry {
   InternedText* name;
-  BindingProperty value;
+  BindingProperty* value;
 };
 
 struct alignas(8) MemberChunk {
   std::uint16_t count;
   std::uint16_t capacity;
   std::uint8_t sizeClass;
-  // `capacity` node pointers follow the header.
+  // `capacity` entries follow the header.
 
-  MemberNode** nodes() { return reinterpret_cast<MemberNode**>(this + 1); }
-  MemberNode* const* nodes() const { return reinterpret_cast<MemberNode* const*>(this + 1); }
+  MemberEntry* entries() { return reinterpret_cast<MemberEntry*>(this + 1); }
+  const MemberEntry* entries() const { return reinterpret_cast<const MemberEntry*>(this + 1); }
 };
 static_assert(sizeof(MemberChunk) == 8);
 
@@ -49,8 +50,8 @@ class BindingMemberIterator {
   explicit BindingMemberIterator(MemberChunk* const* chunk) : chunk_(chunk) {}
 
   BindingMemberView<Value> operator*() const {
-    MemberNode* node = (*chunk_)->nodes()[index_];
-    return {node->name->view(), node->value};
+    const MemberEntry& entry = (*chunk_)->entries()[index_];
+    return {entry.name->view(), *entry.value};
   }
   BindingMemberIterator& operator++() {
     if (++index_ == (*chunk_)->count) {
@@ -118,12 +119,12 @@ class MemberMap {
       : storage_(&storage), chunks_(&loneChunk_), loneChunk_(nullptr) {}
 
   Position Locate(std::string_view name) const;
-  MemberNode* NewNode(InternedText* name);
+  BindingProperty* NewValue();
   MemberChunk* NewChunk(std::uint8_t sizeClass);
   void FreeChunk(MemberChunk* chunk);
   // Appends a member whose name sorts after every present one; takes over a reference of it.
   BindingProperty& Append(InternedText* name);
-  void InsertAt(Position position, MemberNode* node);
+  void InsertAt(Position position, MemberEntry entry);
   void InsertChunk(std::uint32_t at, MemberChunk* chunk);
   MemberChunk* GrowLoneChunk();
   MemberChunk* SplitChunk(std::uint32_t at);

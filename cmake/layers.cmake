@@ -31,13 +31,22 @@ file(GLOB DUL_BINDING_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/binding/*.
 add_library(dul_binding STATIC ${DUL_BINDING_SOURCES})
 target_link_libraries(dul_binding PUBLIC dul_foundation)
 
+# JSON (RapidJSON), MessagePack and YAML (libyaml) codecs; Base64 is a leaf above.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(YAML REQUIRED IMPORTED_TARGET yaml-0.1)
+file(GLOB DUL_CODEC_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/codecs/*.cpp)
+list(REMOVE_ITEM DUL_CODEC_SOURCES ${PROJECT_SOURCE_DIR}/codecs/base64.cpp)
+add_library(dul_codecs STATIC ${DUL_CODEC_SOURCES})
+target_link_libraries(dul_codecs PUBLIC dul_binding PkgConfig::YAML)
+
 add_library(dul_runtime STATIC
   runtime/plugin_api_version.cpp
   runtime/plugin_name.cpp
+  runtime/plugin_manager_types.cpp
   runtime/plugin_core.cpp
   runtime/plugin_base.cpp
   runtime/load_plugin.cpp)
-target_link_libraries(dul_runtime PUBLIC dul_binding)
+target_link_libraries(dul_runtime PUBLIC dul_codecs)
 
 add_library(dul_plugin STATIC
   plugin/file_system_helpers.cpp

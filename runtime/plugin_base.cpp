@@ -5,6 +5,7 @@
 #include "runtime/format_text.h"
 #include "runtime/logger.h"
 #include "runtime/plugin_log_target.h"
+#include "runtime/plugin_manager_types.h"
 
 namespace dul {
 namespace {
@@ -56,6 +57,7 @@ void PluginBase::Load(DulPluginHandshake& handshake, std::string_view shortName)
   hostVersion_ = host;
   typeNamePrefix_ = TypeNamePrefix(shortName);
   defaultTags_ = {"Plugins", "Plugin " + std::string(shortName)};
+  RegisterPluginManagerTypes(typeRegistry());
   RegisterApi();
   handshake.apiMajor = own.major;
   handshake.apiMinor = own.minor;

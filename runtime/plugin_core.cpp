@@ -8,7 +8,8 @@ namespace {
 constexpr std::size_t kInitialBuckets = 8;
 }
 
-PluginCore::PluginCore() : eventHandlers_(kInitialBuckets) {
+PluginCore::PluginCore()
+    : typeRegistry_(std::make_unique<Zorv::BindingTypeRegistry>()), eventHandlers_(kInitialBuckets) {
   eventHandlers_.max_load_factor(1.0f);
 }
 

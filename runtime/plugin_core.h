@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "binding/binding_type_registry.h"
 #include "runtime/fnv1a.h"
 #include "runtime/host_contract.h"
 #include "runtime/plugin_event_subscriber.h"
@@ -46,6 +47,9 @@ class PluginCore : public PluginEventSubscriber {
   // The callback handed to the host: routes a delivered record to the handler of its name.
   static void DUL_CALL DeliverHostEvent(const DulHostEventRecord* event);
 
+  // The plugin's own registry: built-in types from the start, then whatever the load registers.
+  Zorv::BindingTypeRegistry& typeRegistry() { return *typeRegistry_; }
+  const Zorv::BindingTypeRegistry& typeRegistry() const { return *typeRegistry_; }
   DulPluginHandle pluginHandle() const { return pluginHandle_; }
   const std::string& shortName() const { return shortName_; }
   const std::string& userAgent() const { return userAgent_; }
@@ -55,6 +59,7 @@ class PluginCore : public PluginEventSubscriber {
   using EventHandlerTable = std::unordered_map<std::string, std::shared_ptr<HostEventHandler>,
                                                Fnv1aHash, std::equal_to<>>;
 
+  std::unique_ptr<Zorv::BindingTypeRegistry> typeRegistry_;
   EventHandlerTable eventHandlers_;
   DulPluginHandle pluginHandle_ = nullptr;
   std::string shortName_;

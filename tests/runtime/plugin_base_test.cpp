@@ -8,6 +8,7 @@
 #include "runtime/allocation_counters.h"
 #include "runtime/load_plugin.h"
 #include "runtime/logger.h"
+#include "runtime/plugin_manager_types.h"
 #include "tests/support/recording_host.h"
 
 namespace dul {
@@ -89,6 +90,39 @@ TEST(PluginBase, LoadDerivesNamesPrefixAndTags) {
   EXPECT_EQ(plugin.kind(), "backend");
   EXPECT_EQ(plugin.typeNamePrefix(), "DulItemSets");
   EXPECT_EQ(plugin.defaultTags(), (std::vector<std::string>{"Plugins", "Plugin dul-item-sets"}));
+}
+
+// Catches a load that skips the plugin-manager types or events, or registers them after the
+// plugin's own API (whose types may refer to them).
+TEST(PluginBase, LoadRegistersPluginManagerTypesBeforeTheApi) {
+  class Checking : public ProbePlugin {
+   public:
+    void RegisterApi() override {
+      sawResourceEvent = typeRegistry().FindType("PluginResourceEvent") != nullptr;
+    }
+    bool sawResourceEvent = false;
+  } plugin;
+  DulPluginHandshake handshake = HandshakeFor(18, 0, 0);
+  LoadPlugin(plugin, handshake, "dul-item-sets");
+  EXPECT_TRUE(plugin.sawResourceEvent);
+  const Zorv::BindingTypeRegistry& registry = plugin.typeRegistry();
+  const char* types[] = {"PluginManagerState", "PluginManagerResource", "PluginResourceEventType",
+                         "PluginResourceEvent", "PluginLcdsEvent", "PluginLcdsResponse",
+                         "PluginServiceProxyResponse"};
+  for (const char* name : types) {
+    const Zorv::BindingTypeDescriptor* type = registry.FindType(name);
+    ASSERT_NE(type, nullptr) << name;
+    EXPECT_EQ(type->tags, (std::vector<std::string>{"zclient"})) << name;
+  }
+  EXPECT_EQ(registry.FindType("PluginResourceEvent")->fields.size(), 3u);
+  EXPECT_EQ(registry.EnumName(::StaticType::HashCode<Zorv::Client::PluginResourceEventType>().hash, 1),
+            std::string("Update"));
+  for (const char* event : {"OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyUuidEvent",
+                            "OnServiceProxyMethodEvent", "OnServiceProxyAsyncEvent"}) {
+    EXPECT_NE(registry.FindEvent(event), nullptr) << event;
+  }
+  EXPECT_EQ(registry.FindEvent("OnJsonApiEvent")->description, "Fired when a resource is changed.");
+  EXPECT_NE(registry.FindEvent("OnCallback"), nullptr);  // built in from the start
 }
 
 // Catches an initialize that skips the log target, the user agent, the service-proxy
