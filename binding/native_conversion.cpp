@@ -424,6 +424,12 @@ void FailUnregisteredOutput(BindingResult& result) {
   result.SetError("Couldn't convert native value because it's an unregistered structure.");
 }
 
+void FailSerialization(BindingResult& result, std::string_view readableTypeName) {
+  result.SetError(
+      FormatText("Failed to convert type \"%1\" to BindingProperty for serialization",
+                 readableTypeName));
+}
+
 std::int32_t ReadEnumStorage(const void* source, std::size_t width) {
   switch (width) {
     case 1: {

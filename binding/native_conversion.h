@@ -59,6 +59,8 @@ bool AcceptCollection(BindingResult& result, const BindingProperty& input, std::
 bool AcceptStructure(BindingResult& result, const BindingProperty& input, std::string_view name);
 void FailUnregisteredInput(BindingResult& result, std::string_view name);
 void FailUnregisteredOutput(BindingResult& result);
+// Replaces a failed output conversion's message by the serialisation failure naming the type.
+void FailSerialization(BindingResult& result, std::string_view readableTypeName);
 
 // Registered records and enums, through their descriptors.
 void ReadRecord(BindingResult& result, void* target, const BindingProperty& input,
@@ -197,6 +199,15 @@ void ToBinding(BindingResult& result, const T& value, const BindingTypeRegistry&
   } else {
     result = value;  // scalars, strings and blobs map onto their own kinds
   }
+}
+
+// Converts a native value for output into a document or file; a failure names the type readably.
+template <class T>
+BindingResult SerializeToBinding(const T& value, const BindingTypeRegistry& registry) {
+  BindingResult result;
+  ToBinding(result, value, registry);
+  if (!result.ok()) conversion::FailSerialization(result, ::StaticType::Name<T>().name);
+  return result;
 }
 
 // The converter object of one record field of native type Field.

@@ -28,11 +28,16 @@ struct Outer {
   std::uint16_t count = 0;
 };
 
+struct NeverRegistered {
+  int value = 0;
+};
+
 }  // namespace conversion_test
 
 DUL_BINDING_TYPE_NAME(enum, conversion_test::Color)
 DUL_BINDING_TYPE_NAME(struct, conversion_test::Inner)
 DUL_BINDING_TYPE_NAME(struct, conversion_test::Outer)
+DUL_BINDING_TYPE_NAME(struct, conversion_test::NeverRegistered)
 
 namespace Zorv {
 namespace {
@@ -270,6 +275,23 @@ TEST_F(NativeConversion, RecordsWriteAndRoundTrip) {
   EXPECT_EQ(back.inners[1].number, 2);
   EXPECT_EQ(back.color, Color::kGreen);
   EXPECT_EQ(back.bytes, outer.bytes);
+}
+
+using conversion_test::NeverRegistered;
+
+// Catches a serializer that reports an unregistered record without naming its type.
+TEST_F(NativeConversion, SerializingAnUnregisteredRecordNamesTheType) {
+  BindingResult plain;
+  ToBinding(plain, NeverRegistered{}, registry);
+  EXPECT_EQ(plain.ErrorText(), "Couldn't convert native value because it's an unregistered structure.");
+  const BindingResult result = SerializeToBinding(NeverRegistered{}, registry);
+  EXPECT_EQ(result.ErrorText(),
+            "Failed to convert type \"const char *__cdecl "
+            "StaticType::Name<struct conversion_test::NeverRegistered>(void)\" to BindingProperty "
+            "for serialization");
+  EXPECT_EQ(ReadError<NeverRegistered>(BindingProperty()),
+            "Couldn't assign value to 'field' because the input is an unregistered structure or not "
+            "a structure at all.");
 }
 
 // Catches a walk that goes on after the first error, replacing the reported message.
