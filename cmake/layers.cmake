@@ -32,12 +32,40 @@ add_library(dul_binding STATIC ${DUL_BINDING_SOURCES})
 target_link_libraries(dul_binding PUBLIC dul_foundation)
 
 # JSON (RapidJSON), MessagePack and YAML (libyaml) codecs; Base64 is a leaf above.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(YAML REQUIRED IMPORTED_TARGET yaml-0.1)
+if(WIN32)
+  # libyaml for Windows is built from Debian's source package by scripts/build-libyaml-windows.
+  set(DUL_YAML_PREFIX "${PROJECT_SOURCE_DIR}/third_party_build/libyaml-i686/prefix" CACHE PATH
+    "Install prefix of the Windows libyaml (headers, import library, DLL)")
+  foreach(part bin/libyaml.dll lib/libyaml.dll.a include/yaml.h)
+    if(NOT EXISTS "${DUL_YAML_PREFIX}/${part}")
+      message(FATAL_ERROR "${DUL_YAML_PREFIX}/${part} is missing: run scripts/build-libyaml-windows")
+    endif()
+  endforeach()
+  add_library(dul_libyaml SHARED IMPORTED)
+  set_target_properties(dul_libyaml PROPERTIES
+    IMPORTED_LOCATION "${DUL_YAML_PREFIX}/bin/libyaml.dll"
+    IMPORTED_IMPLIB "${DUL_YAML_PREFIX}/lib/libyaml.dll.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${DUL_YAML_PREFIX}/include")
+  set(DUL_YAML_LIBRARY dul_libyaml)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(YAML REQUIRED IMPORTED_TARGET yaml-0.1)
+  set(DUL_YAML_LIBRARY PkgConfig::YAML)
+endif()
 file(GLOB DUL_CODEC_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/codecs/*.cpp)
 list(REMOVE_ITEM DUL_CODEC_SOURCES ${PROJECT_SOURCE_DIR}/codecs/base64.cpp)
 add_library(dul_codecs STATIC ${DUL_CODEC_SOURCES})
-target_link_libraries(dul_codecs PUBLIC dul_binding PkgConfig::YAML)
+target_link_libraries(dul_codecs PUBLIC dul_binding ${DUL_YAML_LIBRARY})
+# RapidJSON is header-only. A cross build must not search the host's /usr/include, so it sees
+# Debian's RapidJSON headers through a directory that holds only them.
+find_path(DUL_RAPIDJSON_INCLUDE rapidjson/reader.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  set(DUL_RAPIDJSON_VIEW "${PROJECT_BINARY_DIR}/rapidjson-include")
+  file(MAKE_DIRECTORY "${DUL_RAPIDJSON_VIEW}")
+  file(CREATE_LINK "${DUL_RAPIDJSON_INCLUDE}/rapidjson" "${DUL_RAPIDJSON_VIEW}/rapidjson" SYMBOLIC)
+  target_include_directories(dul_codecs SYSTEM PUBLIC "${DUL_RAPIDJSON_VIEW}")
+endif()
 
 add_library(dul_runtime STATIC
   runtime/plugin_api_version.cpp
@@ -61,6 +89,14 @@ add_library(pxm-be-dul-item-sets SHARED plugin/export.cpp)
 target_link_libraries(pxm-be-dul-item-sets PRIVATE dul_plugin dul_counting_new)
 if(WIN32)
   set_target_properties(pxm-be-dul-item-sets PROPERTIES PREFIX "")
+  # Nothing calls the YAML reader yet; keep it, and so the import of libyaml.dll, in the library.
+  # Drop this once request binding calls ParseYaml.
+  target_link_options(pxm-be-dul-item-sets PRIVATE
+    -Wl,-u,__ZN4Zorv9ParseYamlESt17basic_string_viewIcSt11char_traitsIcEE)
+  # libyaml.dll ships beside the library.
+  add_custom_command(TARGET pxm-be-dul-item-sets POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different "${DUL_YAML_PREFIX}/bin/libyaml.dll"
+      "$<TARGET_FILE_DIR:pxm-be-dul-item-sets>")
   target_link_options(pxm-be-dul-item-sets PRIVATE -Wl,--kill-at -Wl,--exclude-all-symbols)
 else()
   target_link_options(pxm-be-dul-item-sets PRIVATE
