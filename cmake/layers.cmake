@@ -72,6 +72,7 @@ add_library(dul_runtime STATIC
   runtime/plugin_name.cpp
   runtime/plugin_manager_types.cpp
   runtime/plugin_core.cpp
+  runtime/plugin_scheduler.cpp
   runtime/plugin_base.cpp
   runtime/load_plugin.cpp)
 target_link_libraries(dul_runtime PUBLIC dul_codecs)

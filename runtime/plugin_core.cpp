@@ -11,6 +11,7 @@ constexpr std::size_t kInitialBuckets = 8;
 PluginCore::PluginCore()
     : typeRegistry_(std::make_unique<Zorv::BindingTypeRegistry>()), eventHandlers_(kInitialBuckets) {
   eventHandlers_.max_load_factor(1.0f);
+  scheduler_ = std::make_unique<PluginScheduler>(*this);
 }
 
 PluginCore::~PluginCore() = default;
@@ -19,6 +20,7 @@ void PluginCore::Shutdown() {
   for (const auto& [name, handler] : eventHandlers_)
     HostUnsubscribe(name.c_str(), pluginHandle_);
   eventHandlers_.clear();
+  scheduler_->ClearTimers();
 }
 
 void PluginCore::SubscribeEvent(const std::string& eventName, HostEventHandler handler,

@@ -12,6 +12,7 @@
 #include "runtime/fnv1a.h"
 #include "runtime/host_contract.h"
 #include "runtime/plugin_event_subscriber.h"
+#include "runtime/plugin_scheduler.h"
 
 namespace dul {
 
@@ -50,6 +51,8 @@ class PluginCore : public PluginEventSubscriber {
   // The plugin's own registry: built-in types from the start, then whatever the load registers.
   Zorv::BindingTypeRegistry& typeRegistry() { return *typeRegistry_; }
   const Zorv::BindingTypeRegistry& typeRegistry() const { return *typeRegistry_; }
+  // Deferred callbacks and named timers, through the host's scheduling.
+  PluginScheduler& scheduler() { return *scheduler_; }
   DulPluginHandle pluginHandle() const { return pluginHandle_; }
   const std::string& shortName() const { return shortName_; }
   const std::string& userAgent() const { return userAgent_; }
@@ -61,6 +64,7 @@ class PluginCore : public PluginEventSubscriber {
 
   std::unique_ptr<Zorv::BindingTypeRegistry> typeRegistry_;
   EventHandlerTable eventHandlers_;
+  std::unique_ptr<PluginScheduler> scheduler_;
   DulPluginHandle pluginHandle_ = nullptr;
   std::string shortName_;
   std::string userAgent_;

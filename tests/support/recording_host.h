@@ -17,6 +17,12 @@ class RecordingHost {
     DulEventCallback callback;
     void* userData;
   };
+  struct Scheduled {
+    std::string name;
+    DulScheduledCallback callback;
+    void* userData;
+    double delaySeconds;
+  };
   struct LogLine {
     std::uint32_t level;
     std::string message;
@@ -36,6 +42,14 @@ class RecordingHost {
   std::vector<Subscription> subscriptions;
   std::vector<std::string> unsubscriptions;
   std::vector<LogLine> logLines;
+  std::vector<Scheduled> scheduled;
+
+  // Runs the oldest scheduled callback, as the host would once its delay has passed.
+  void RunNextScheduled() {
+    const Scheduled next = scheduled.front();
+    scheduled.erase(scheduled.begin());
+    next.callback(next.userData);
+  }
 
  private:
   struct Table {
@@ -59,8 +73,11 @@ class RecordingHost {
   static void DUL_CALL Unsubscribe(const DulHostApi* api, const char* name, DulPluginHandle) {
     From(api).unsubscriptions.emplace_back(name);
   }
-  static void DUL_CALL Schedule(const DulHostApi*, const char*, DulScheduledCallback, void*, double,
-                                std::uint32_t) {}
+  static void DUL_CALL Schedule(const DulHostApi* api, const char* name,
+                                DulScheduledCallback callback, void* userData, double delaySeconds,
+                                std::uint32_t) {
+    From(api).scheduled.push_back(Scheduled{name, callback, userData, delaySeconds});
+  }
   static void DUL_CALL Yield(const DulHostApi*) {}
   static void DUL_CALL EnterWait(const DulHostApi*, const char*, std::uint32_t) {}
   static std::uint64_t DUL_CALL LeaveWait(const DulHostApi*) { return 0; }
