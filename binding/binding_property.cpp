@@ -28,6 +28,11 @@ std::uint8_t* CopyBytes(std::span<const std::uint8_t> bytes) {
   return copy;
 }
 
+// Element counts are 32-bit, on every target.
+bool FitsInCount(std::uint64_t count) {
+  return count <= UINT32_MAX;
+}
+
 }  // namespace
 
 BindingProperty::BindingProperty(const char* text) {
@@ -71,8 +76,7 @@ BindingProperty::~BindingProperty() {
   if (child_) {
     ReleaseContents();
   } else if (storage_ != nullptr) {
-    if (HoldsBlocks(kind_))
-      ReleaseHeapParts();
+    ReleaseHeapPartsOfRoot();
     delete storage_;
   }
 }
@@ -100,8 +104,7 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
   } else if (!other.child_ && !child_) {
     // Root to root: the storage goes with the tree.
     if (storage_ != nullptr) {
-      if (HoldsBlocks(kind_))
-        ReleaseHeapParts();
+      ReleaseHeapPartsOfRoot();
       delete storage_;
     }
     payload_ = other.payload_;
@@ -121,18 +124,20 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
 // Takes the payload of `source`, which is in this value's storage or needs none. The payload is
 // detached before anything is released, so `source` may lie inside this value.
 void BindingProperty::TakeSameStorage(BindingProperty& source) noexcept {
+  const bool inStorage = source.UsesStorage();
   const Payload payload = source.payload_;
   const BindingPropertyKind kind = source.kind_;
   source.kind_ = BindingPropertyKind::kEmpty;
   source.payload_.bits = 0;
-  ReleaseContents();
+  if (inStorage)
+    ReleaseContents();
+  else
+    Clear();  // nothing taken lives in the storage: a root may reset it at once
   payload_ = payload;
   kind_ = kind;
 }
 
-void BindingProperty::Clear() noexcept {
-  if (kind_ == BindingPropertyKind::kEmpty)
-    return;
+void BindingProperty::ClearPayload() noexcept {
   if (child_)
     ReleaseContents();
   else
@@ -142,11 +147,30 @@ void BindingProperty::Clear() noexcept {
 // A root's storage holds nothing but the root's own tree, so it can be emptied in one go.
 void BindingProperty::ClearAndResetStorage() noexcept {
   if (storage_ != nullptr && HoldsBlocks(kind_)) {
-    ReleaseHeapParts();
+    ReleaseHeapPartsOfRoot();
     storage_->Reset();
   }
   kind_ = BindingPropertyKind::kEmpty;
   payload_.bits = 0;
+}
+
+void BindingProperty::ReleaseHeapPartsOfRoot() noexcept {
+  std::size_t own = 0;
+  if (kind_ == BindingPropertyKind::kBlob)
+    own = payload_.blob->bytes != nullptr ? 1 : 0;
+  else if (kind_ == BindingPropertyKind::kCollection)
+    own = payload_.collection->elements != nullptr ? 1 : 0;
+  else if (kind_ == BindingPropertyKind::kStructure)
+    own = payload_.structure->HoldsHeapPart() ? 1 : 0;
+  if (storage_->heapParts() > own) {
+    ReleaseHeapParts();
+  } else if (kind_ == BindingPropertyKind::kBlob) {
+    dul::CountingFree(payload_.blob->bytes);
+  } else if (kind_ == BindingPropertyKind::kCollection) {
+    dul::CountingFree(payload_.collection->elements);
+  } else if (kind_ == BindingPropertyKind::kStructure) {
+    payload_.structure->ReleaseOwnHeapParts();
+  }
 }
 
 void BindingProperty::ReleaseContents() noexcept {
@@ -156,7 +180,10 @@ void BindingProperty::ReleaseContents() noexcept {
         storage_->texts().Release(payload_.text);
       break;
     case BindingPropertyKind::kBlob:
-      dul::CountingFree(payload_.blob->bytes);
+      if (payload_.blob->bytes != nullptr) {
+        dul::CountingFree(payload_.blob->bytes);
+        storage_->ForgetHeapPart();
+      }
       storage_->Free(BindingStorage::Block::kBlob, payload_.blob);
       break;
     case BindingPropertyKind::kEnum:
@@ -166,7 +193,10 @@ void BindingProperty::ReleaseContents() noexcept {
       BindingElementBlock* block = payload_.collection;
       for (std::uint32_t i = 0; i < block->size; ++i)
         block->elements[i].ReleaseContents();
-      dul::CountingFree(block->elements);
+      if (block->elements != nullptr) {
+        dul::CountingFree(block->elements);
+        storage_->ForgetHeapPart();
+      }
       storage_->Free(BindingStorage::Block::kCollection, block);
       break;
     }
@@ -215,10 +245,16 @@ void BindingProperty::StoreString(std::string_view text) {
 }
 
 void BindingProperty::StoreBlob(std::span<const std::uint8_t> bytes) {
-  auto* block =
-      static_cast<BindingByteBlock*>(EnsureStorage().Allocate(BindingStorage::Block::kBlob));
-  block->bytes = CopyBytes(bytes);
-  block->size = bytes.size();
+  StoreBlobBytes(CopyBytes(bytes), bytes.size());
+}
+
+void BindingProperty::StoreBlobBytes(std::uint8_t* bytes, std::size_t size) {
+  BindingStorage& storage = EnsureStorage();
+  auto* block = static_cast<BindingByteBlock*>(storage.Allocate(BindingStorage::Block::kBlob));
+  block->bytes = bytes;
+  block->size = size;
+  if (bytes != nullptr)
+    storage.NoteHeapPart();
   payload_.blob = block;
   kind_ = BindingPropertyKind::kBlob;
 }
@@ -275,17 +311,19 @@ void BindingProperty::CopyContentsFrom(const BindingProperty& source) {
 void BindingProperty::CopyElementsFrom(const BindingElementBlock& source) {
   GrowElements(source.size);
   BindingElementBlock& target = *payload_.collection;
+  BindingProperty* elements = target.elements;
+  BindingStorage* storage = storage_;
   for (std::uint32_t i = 0; i < source.size; ++i) {
     const BindingProperty& from = source.elements[i];
-    auto* element = new (target.elements + i) BindingProperty(storage_, ChildTag{});
-    target.size = i + 1;
     if (HoldsBlocks(from.kind_)) {
-      element->CopyContentsFrom(from);
+      target.size = i;
+      new (elements + i) BindingProperty(storage, ChildTag{});
+      elements[i].CopyContentsFrom(from);
     } else {
-      element->payload_ = from.payload_;
-      element->kind_ = from.kind_;
+      new (elements + i) BindingProperty(storage, ChildTag{}, from);
     }
   }
+  target.size = source.size;
 }
 
 // Elements move bitwise: no block refers to a value's own address.
@@ -293,12 +331,14 @@ void BindingProperty::GrowElements(std::size_t capacity) {
   BindingElementBlock& block = *payload_.collection;
   if (capacity <= block.capacity)
     return;
-  if (capacity > UINT32_MAX || capacity > SIZE_MAX / sizeof(BindingProperty))
+  if (!FitsInCount(capacity) || capacity > SIZE_MAX / sizeof(BindingProperty))
     dul::FatalError("capacity", "Binding collection too large", __FILE__, __LINE__, __func__);
   void* grown = dul::CountingReallocate(block.elements, capacity * sizeof(BindingProperty));
   if (grown == nullptr)
     dul::FatalError("grown != nullptr", "Out of memory for binding collections", __FILE__, __LINE__,
                     __func__);
+  if (block.elements == nullptr)
+    storage_->NoteHeapPart();
   block.elements = static_cast<BindingProperty*>(grown);
   block.capacity = static_cast<std::uint32_t>(capacity);
 }
@@ -357,12 +397,7 @@ BindingProperty& BindingProperty::SetString(std::string_view text) {
 BindingProperty& BindingProperty::SetBlob(std::span<const std::uint8_t> bytes) {
   std::uint8_t* copy = CopyBytes(bytes);
   Clear();
-  auto* block =
-      static_cast<BindingByteBlock*>(EnsureStorage().Allocate(BindingStorage::Block::kBlob));
-  block->bytes = copy;
-  block->size = bytes.size();
-  payload_.blob = block;
-  kind_ = BindingPropertyKind::kBlob;
+  StoreBlobBytes(copy, bytes.size());
   return *this;
 }
 

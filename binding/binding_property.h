@@ -28,7 +28,8 @@
 //  - children use their root's storage, live in its blocks and are released with it; moving a
 //    child into a value of another storage copies it.
 // A storage is never shared by two roots; nothing in it is locked, so a root and its children
-// belong to one thread at a time. Hand a tree to another thread by moving its root.
+// belong to one thread at a time. Hand a tree to another thread by moving its root. When memory
+// for a block cannot be obtained the process ends (FatalError): no operation here reports failure.
 //
 // References. A reference to a member stays valid until its structure is cleared or replaced; a
 // reference to a collection element is invalidated when the collection grows (as with
@@ -129,7 +130,10 @@ class BindingProperty {
   BindingProperty Clone() const { return BindingProperty(*this); }
 
   // Releases the payload (recursively) and makes the value "empty".
-  void Clear() noexcept;
+  void Clear() noexcept {
+    if (kind_ != BindingPropertyKind::kEmpty)
+      ClearPayload();
+  }
 
   BindingPropertyKind Kind() const { return kind_; }
   std::string_view KindName() const { return BindingPropertyKindName(kind_); }
@@ -197,6 +201,8 @@ class BindingProperty {
   struct ChildTag {};
 
   BindingProperty(BindingStorage* storage, ChildTag) noexcept : storage_(storage), child_(true) {}
+  BindingProperty(BindingStorage* storage, ChildTag, const BindingProperty& scalar) noexcept
+      : payload_(scalar.payload_), storage_(storage), kind_(scalar.kind_), child_(true) {}
 
   template <typename T>
   void StoreInteger(T value) {
@@ -217,14 +223,19 @@ class BindingProperty {
   BindingStorage& EnsureStorage();
   void StoreString(std::string_view text);
   void StoreBlob(std::span<const std::uint8_t> bytes);
+  void StoreBlobBytes(std::uint8_t* bytes, std::size_t size);
   void StoreEnum(BindingEnumCell cell);
   void BecomeCollection();
   void BecomeStructure();
   void GrowElements(std::size_t capacity);
   // Releases the payload block by block, for a child or a value sharing its storage.
   void ReleaseContents() noexcept;
+  void ClearPayload() noexcept;
   // Frees only what the pools do not hold, just before the whole storage is reset.
   void ReleaseHeapParts() noexcept;
+  // For a root: frees what lives outside the pools, walking the tree only when something below
+  // the root holds such a block.
+  void ReleaseHeapPartsOfRoot() noexcept;
   void ClearAndResetStorage() noexcept;
   // Copies `source` into this empty value, interning strings in this value's storage.
   void CopyContentsFrom(const BindingProperty& source);

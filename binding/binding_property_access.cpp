@@ -17,8 +17,8 @@ constinit const BindingProperty gEmptyValue;
 bool SameMembers(const MemberMap& left, const MemberMap& right) {
   if (left.size() != right.size())
     return false;
-  const BindingMemberRange<const BindingProperty> a(left.chunksBegin(), left.chunksEnd());
-  const BindingMemberRange<const BindingProperty> b(right.chunksBegin(), right.chunksEnd());
+  const BindingMemberRange<const BindingProperty> a(left.slotsBegin(), left.slotsEnd());
+  const BindingMemberRange<const BindingProperty> b(right.slotsBegin(), right.slotsEnd());
   auto other = b.begin();
   for (const auto& [name, value] : a) {
     const auto [otherName, otherValue] = *other;

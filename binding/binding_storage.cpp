@@ -11,8 +11,8 @@ BindingStorage::BindingStorage()
              SlabPool(sizeof(BindingElementBlock)),
              SlabPool(sizeof(MemberMap)),
              SlabPool(sizeof(BindingProperty)),
-             SlabPool(64),
-             SlabPool(256),
+             SlabPool(128),
+             SlabPool(512),
              SlabPool(SlabPool::kLargestBlock)} {}
 
 BindingStorage::~BindingStorage() {
@@ -20,6 +20,7 @@ BindingStorage::~BindingStorage() {
 }
 
 void BindingStorage::Reset() {
+  heapParts_ = 0;
   PageChain pages;
   texts_.Reset(pages);
   for (SlabPool& pool : pools_)

@@ -39,6 +39,13 @@ class BindingStorage {
     return pools_[static_cast<std::size_t>(block)].blockSize();
   }
 
+  // Counts the counting-allocator blocks that hang off this storage's blocks (blob bytes, element
+  // arrays, member slot arrays), so that clearing a tree without any below its root need not walk
+  // it.
+  void NoteHeapPart() { ++heapParts_; }
+  void ForgetHeapPart() { --heapParts_; }
+  std::size_t heapParts() const { return heapParts_; }
+
   // Forgets every string and block at once and hands all pages back: the root's whole tree is
   // gone and whatever lived outside the pools has been freed already.
   void Reset();
@@ -46,6 +53,7 @@ class BindingStorage {
  private:
   InternTable texts_;
   SlabPool pools_[kBlockKinds];
+  std::size_t heapParts_ = 0;
 };
 
 }  // namespace Zorv

@@ -39,7 +39,7 @@ void* AllocateOrFail(std::size_t count, std::size_t size) {
 }
 
 // Record lengths are 32-bit; nothing longer can be described to the host.
-std::uint32_t RecordLength(std::size_t length) {
+std::uint32_t RecordLength(std::uint64_t length) {
   if (length > UINT32_MAX)
     dul::FatalError("length <= UINT32_MAX", "Value too large for a host record", __FILE__, __LINE__,
                     __func__);

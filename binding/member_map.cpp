@@ -1,5 +1,6 @@
 #include "binding/member_map.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -11,6 +12,7 @@ namespace Zorv {
 namespace {
 
 constexpr std::uint8_t kLargeClass = 2;
+constexpr std::size_t kUnknownShare = SIZE_MAX;
 
 BindingStorage::Block ChunkBlock(std::uint8_t sizeClass) {
   static constexpr BindingStorage::Block kBlocks[] = {BindingStorage::Block::kSmallChunk,
@@ -23,6 +25,60 @@ std::string_view NameOf(const MemberEntry& entry) {
   return entry.name->view();
 }
 
+// The 8 bytes of `name` from `offset` on, big-endian and zero-padded: when two names share their
+// first `offset` bytes, different keys order them as the names are ordered.
+std::uint64_t NameKey(std::string_view name, std::size_t offset) {
+  if (name.size() <= offset)
+    return 0;
+  const std::size_t available = name.size() - offset;
+  std::uint64_t key = 0;
+  if (available >= 8) {
+    std::memcpy(&key, name.data() + offset, 8);
+    if constexpr (std::endian::native == std::endian::little)
+      key = __builtin_bswap64(key);
+    return key;
+  }
+  for (std::size_t i = 0; i < available; ++i)
+    key |= std::uint64_t{static_cast<unsigned char>(name[offset + i])} << (56 - 8 * i);
+  return key;
+}
+
+struct NameComparison {
+  int order;           // below, equal to or above zero as a sorts before, with or after b
+  std::size_t shared;  // bytes before the first difference
+};
+
+NameComparison CompareNames(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  std::size_t i = 0;
+  for (; i + 8 <= common; i += 8) {
+    std::uint64_t left;
+    std::uint64_t right;
+    std::memcpy(&left, a.data() + i, 8);
+    std::memcpy(&right, b.data() + i, 8);
+    if (left != right)
+      break;
+  }
+  while (i < common && a[i] == b[i])
+    ++i;
+  if (i < common)
+    return {static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1, i};
+  return {a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0), i};
+}
+
+std::size_t SharedPrefix(std::string_view a, std::string_view b) {
+  return CompareNames(a, b).shared;
+}
+
+// Whether `name` starts with the first `length` bytes of `other` (which has at least that many).
+bool StartsWith(std::string_view name, std::string_view other, std::size_t length) {
+  return name.size() >= length && std::memcmp(name.data(), other.data(), length) == 0;
+}
+
+std::uint32_t ClampLength(std::size_t length) {
+  return static_cast<std::uint32_t>(length < UINT32_MAX ? length : UINT32_MAX);
+}
+
 }  // namespace
 
 MemberMap* MemberMap::Create(BindingStorage& storage) {
@@ -32,7 +88,7 @@ MemberMap* MemberMap::Create(BindingStorage& storage) {
 void MemberMap::Destroy() noexcept {
   BindingStorage& storage = *storage_;
   for (std::uint32_t c = 0; c < chunkCount_; ++c) {
-    MemberChunk* chunk = chunks_[c];
+    MemberChunk* chunk = slots_[c].chunk;
     for (std::uint16_t i = 0; i < chunk->count; ++i) {
       const MemberEntry& entry = chunk->entries()[i];
       entry.value->ReleaseContents();
@@ -41,87 +97,133 @@ void MemberMap::Destroy() noexcept {
     }
     FreeChunk(chunk);
   }
-  if (chunks_ != &loneChunk_)
-    dul::CountingFree(chunks_);
+  if (slots_ != &loneSlot_) {
+    dul::CountingFree(slots_);
+    storage.ForgetHeapPart();
+  }
   storage.Free(BindingStorage::Block::kStructure, this);
 }
 
 void MemberMap::ReleaseHeapParts() noexcept {
   for (std::uint32_t c = 0; c < chunkCount_; ++c) {
-    const MemberChunk* chunk = chunks_[c];
+    const MemberChunk* chunk = slots_[c].chunk;
     for (std::uint16_t i = 0; i < chunk->count; ++i)
       chunk->entries()[i].value->ReleaseHeapParts();
   }
-  if (chunks_ != &loneChunk_)
-    dul::CountingFree(chunks_);
+  ReleaseOwnHeapParts();
 }
 
-MemberMap::Position MemberMap::Locate(std::string_view name) const {
+void MemberMap::ReleaseOwnHeapParts() noexcept {
+  if (slots_ != &loneSlot_)
+    dul::CountingFree(slots_);
+}
+
+std::string_view MemberMap::FirstName(std::uint32_t chunk) const {
+  return NameOf(slots_[chunk].chunk->entries()[0]);
+}
+
+std::uint64_t MemberMap::KeyOf(std::string_view name) const {
+  return NameKey(name, sharedPrefix_);
+}
+
+std::uint32_t MemberMap::LocateChunk(std::string_view name) const {
+  if (chunkCount_ == 1)
+    return 0;
+  const std::string_view first = FirstName(0);
+  if (!StartsWith(name, first, sharedPrefix_))
+    return name < first ? 0 : chunkCount_ - 1;
   // The last chunk whose first name is not above `name` (or the first chunk).
+  const std::uint64_t key = KeyOf(name);
   std::uint32_t low = 0;
   std::uint32_t high = chunkCount_;
   while (low < high) {
     const std::uint32_t middle = low + (high - low) / 2;
-    if (name < NameOf(chunks_[middle]->entries()[0]))
+    const std::uint64_t slotKey = slots_[middle].firstKey;
+    if (key != slotKey ? key < slotKey : name < FirstName(middle))
       high = middle;
     else
       low = middle + 1;
   }
-  const std::uint32_t chunkIndex = low == 0 ? 0 : low - 1;
-  const MemberChunk* chunk = chunks_[chunkIndex];
-  std::uint32_t first = 0;
-  std::uint32_t last = chunk->count;
-  while (first < last) {
-    const std::uint32_t middle = first + (last - first) / 2;
-    if (NameOf(chunk->entries()[middle]) < name)
-      first = middle + 1;
-    else
-      last = middle;
+  return low == 0 ? 0 : low - 1;
+}
+
+MemberMap::Position MemberMap::Locate(std::string_view name) const {
+  const std::uint32_t chunkIndex = LocateChunk(name);
+  const MemberChunk* chunk = slots_[chunkIndex].chunk;
+  const MemberEntry* entries = chunk->entries();
+  const std::string_view first = NameOf(entries[0]);
+  const std::size_t prefix = chunk->prefixLength;
+  if (!StartsWith(name, first, prefix)) {
+    // Not under the chunk's shared prefix: before all of its names or after all of them.
+    const std::uint32_t index = name < first ? 0 : chunk->count;
+    return {chunkIndex, index, false};
   }
-  const bool found = first < chunk->count && NameOf(chunk->entries()[first]) == name;
-  return {chunkIndex, first, found};
+  const std::uint64_t key = NameKey(name, prefix);
+  const std::uint64_t* keys = chunk->keys();
+  std::uint32_t low = 0;
+  std::uint32_t high = chunk->count;
+  while (low < high) {
+    const std::uint32_t middle = low + (high - low) / 2;
+    const bool before = keys[middle] != key ? keys[middle] < key : NameOf(entries[middle]) < name;
+    if (before)
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  const bool found = low < chunk->count && keys[low] == key && NameOf(entries[low]) == name;
+  return {chunkIndex, low, found};
 }
 
 BindingProperty* MemberMap::Find(std::string_view name) const {
   if (memberCount_ == 0)
     return nullptr;
   const Position position = Locate(name);
-  return position.found ? chunks_[position.chunk]->entries()[position.index].value : nullptr;
+  return position.found ? slots_[position.chunk].chunk->entries()[position.index].value : nullptr;
 }
 
 BindingProperty& MemberMap::FindOrInsert(std::string_view name) {
   if (memberCount_ == 0)
-    return Append(storage_->texts().Intern(name));
-  const MemberChunk* last = chunks_[chunkCount_ - 1];
+    return Append(storage_->texts().Intern(name), 0);
+  const MemberChunk* last = slots_[chunkCount_ - 1].chunk;
   const MemberEntry& lastEntry = last->entries()[last->count - 1];
-  const int order = name.compare(NameOf(lastEntry));
-  if (order == 0)
+  const NameComparison comparison = CompareNames(name, NameOf(lastEntry));
+  if (comparison.order == 0)
     return *lastEntry.value;
-  if (order > 0)  // names arriving in order, as copies and most documents give them
-    return Append(storage_->texts().Intern(name));
+  if (comparison.order > 0)  // names arriving in order, as most documents and records give them
+    return Append(storage_->texts().Intern(name), comparison.shared);
   const Position position = Locate(name);
   if (position.found)
-    return *chunks_[position.chunk]->entries()[position.index].value;
+    return *slots_[position.chunk].chunk->entries()[position.index].value;
   const MemberEntry entry{storage_->texts().Intern(name), NewValue()};
   InsertAt(position, entry);
   return *entry.value;
 }
 
+// The copy takes the source's chunks as they are: same sizes, prefixes and keys.
 void MemberMap::CopyFrom(const MemberMap& source) {
   const bool sameStorage = source.storage_ == storage_;
   InternTable& texts = storage_->texts();
   if (!sameStorage)
     texts.Reserve(texts.size() + source.memberCount_);
+  sharedPrefix_ = source.sharedPrefix_;
   for (std::uint32_t c = 0; c < source.chunkCount_; ++c) {
-    const MemberChunk* chunk = source.chunks_[c];
-    for (std::uint16_t i = 0; i < chunk->count; ++i) {
-      const MemberEntry& entry = chunk->entries()[i];
+    const MemberChunk* from = source.slots_[c].chunk;
+    MemberChunk* chunk = NewChunk(from->sizeClass);
+    chunk->prefixLength = from->prefixLength;
+    std::memcpy(chunk->keys(), from->keys(), from->count * sizeof(std::uint64_t));
+    InsertChunk(chunkCount_, chunk, source.slots_[c].firstKey);
+    for (std::uint16_t i = 0; i < from->count; ++i) {
+      const MemberEntry& entry = from->entries()[i];
       InternedText* name = entry.name;
       if (sameStorage)
         InternTable::AddReference(name);
       else
         name = texts.Intern(name->view(), name->hash);
-      Append(name).CopyContentsFrom(*entry.value);
+      BindingProperty* value = NewValue();
+      chunk->entries()[i] = {name, value};
+      chunk->count = static_cast<std::uint16_t>(i + 1);
+      ++memberCount_;
+      value->CopyContentsFrom(*entry.value);
     }
   }
 }
@@ -136,8 +238,9 @@ MemberChunk* MemberMap::NewChunk(std::uint8_t sizeClass) {
   auto* chunk = static_cast<MemberChunk*>(storage_->Allocate(block));
   chunk->count = 0;
   chunk->capacity = static_cast<std::uint16_t>((storage_->BlockSize(block) - sizeof(MemberChunk)) /
-                                               sizeof(MemberEntry));
+                                               (sizeof(std::uint64_t) + sizeof(MemberEntry)));
   chunk->sizeClass = sizeClass;
+  chunk->prefixLength = 0;
   return chunk;
 }
 
@@ -145,87 +248,149 @@ void MemberMap::FreeChunk(MemberChunk* chunk) {
   storage_->Free(ChunkBlock(chunk->sizeClass), chunk);
 }
 
-BindingProperty& MemberMap::Append(InternedText* name) {
-  BindingProperty* value = NewValue();
-  MemberChunk* chunk;
-  if (chunkCount_ == 0) {
-    chunk = NewChunk(0);
-    InsertChunk(0, chunk);
-  } else {
-    chunk = chunks_[chunkCount_ - 1];
-    if (chunk->count == chunk->capacity) {
-      if (chunkCount_ == 1 && chunk->sizeClass < kLargeClass) {
-        chunk = GrowLoneChunk();
-      } else {
-        chunk = NewChunk(kLargeClass);
-        InsertChunk(chunkCount_, chunk);
-      }
+// A new first or last name of the map may share less of the map's prefix (`shared` bytes with the
+// name it goes beside): then every slot's key is taken again.
+void MemberMap::NarrowSharedPrefix(std::size_t shared) {
+  if (shared >= sharedPrefix_)
+    return;
+  sharedPrefix_ = static_cast<std::uint32_t>(shared);
+  for (std::uint32_t c = 0; c < chunkCount_; ++c)
+    slots_[c].firstKey = KeyOf(FirstName(c));
+}
+
+void MemberMap::NoteEntry(std::uint32_t chunk, std::uint32_t index, std::string_view name) {
+  if (index == 0)
+    slots_[chunk].firstKey = KeyOf(name);
+}
+
+// Puts an entry at `index` of a chunk with room, narrowing the chunk's prefix when a new first or
+// last name shares less of it (then every key of the chunk is taken again). `sharedWithNeighbour`
+// is what the name shares with the chunk's name beside it, when the caller knows it.
+void MemberMap::PlaceEntry(MemberChunk* chunk, std::uint32_t index, MemberEntry entry,
+                           std::size_t sharedWithNeighbour) {
+  const std::string_view name = entry.name->view();
+  MemberEntry* entries = chunk->entries();
+  std::uint64_t* keys = chunk->keys();
+  if (chunk->count == 0) {
+    chunk->prefixLength = ClampLength(name.size());
+  } else if (index == 0 || index == chunk->count) {
+    const std::size_t shared =
+        sharedWithNeighbour != kUnknownShare
+            ? sharedWithNeighbour
+            : SharedPrefix(name, NameOf(entries[index == 0 ? 0 : chunk->count - 1]));
+    if (shared < chunk->prefixLength) {
+      chunk->prefixLength = static_cast<std::uint32_t>(shared);
+      for (std::uint16_t i = 0; i < chunk->count; ++i)
+        keys[i] = NameKey(NameOf(entries[i]), shared);
     }
   }
-  chunk->entries()[chunk->count++] = {name, value};
+  const std::size_t moved = chunk->count - index;
+  std::memmove(keys + index + 1, keys + index, moved * sizeof(std::uint64_t));
+  std::memmove(entries + index + 1, entries + index, moved * sizeof(MemberEntry));
+  keys[index] = NameKey(name, chunk->prefixLength);
+  entries[index] = entry;
+  ++chunk->count;
+}
+
+BindingProperty& MemberMap::Append(InternedText* name, std::size_t sharedWithLast) {
+  const std::string_view text = name->view();
+  if (memberCount_ == 0)
+    sharedPrefix_ = ClampLength(text.size());
+  else
+    NarrowSharedPrefix(sharedWithLast);
+  BindingProperty* value = NewValue();
+  MemberChunk* chunk = chunkCount_ == 0 ? nullptr : slots_[chunkCount_ - 1].chunk;
+  if (chunk == nullptr) {
+    chunk = NewChunk(0);
+    InsertChunk(0, chunk, 0);
+  } else if (chunk->count == chunk->capacity) {
+    if (chunkCount_ == 1 && chunk->sizeClass < kLargeClass) {
+      chunk = GrowLoneChunk();
+    } else {
+      chunk = NewChunk(kLargeClass);
+      InsertChunk(chunkCount_, chunk, 0);
+    }
+  }
+  const std::uint32_t index = chunk->count;
+  PlaceEntry(chunk, index, {name, value}, sharedWithLast);
+  NoteEntry(chunkCount_ - 1, index, text);
   ++memberCount_;
   return *value;
 }
 
+// Inserts inside the map's range (names beyond its last one go through Append).
 void MemberMap::InsertAt(Position position, MemberEntry entry) {
-  MemberChunk* chunk = chunks_[position.chunk];
+  const std::string_view name = entry.name->view();
+  std::size_t sharedWithNeighbour = kUnknownShare;
+  if (position.chunk == 0 && position.index == 0) {
+    sharedWithNeighbour = SharedPrefix(name, FirstName(0));
+    NarrowSharedPrefix(sharedWithNeighbour);
+  }
+  std::uint32_t chunkIndex = position.chunk;
   std::uint32_t index = position.index;
+  MemberChunk* chunk = slots_[chunkIndex].chunk;
   if (chunk->count == chunk->capacity) {
     if (chunkCount_ == 1 && chunk->sizeClass < kLargeClass) {
       chunk = GrowLoneChunk();
     } else {
-      MemberChunk* upper = SplitChunk(position.chunk);
+      MemberChunk* upper = SplitChunk(chunkIndex);
       if (index > chunk->count) {
         index -= chunk->count;
         chunk = upper;
+        ++chunkIndex;
       }
     }
   }
-  MemberEntry* entries = chunk->entries();
-  std::memmove(entries + index + 1, entries + index, (chunk->count - index) * sizeof(MemberEntry));
-  entries[index] = entry;
-  ++chunk->count;
+  PlaceEntry(chunk, index, entry, sharedWithNeighbour);
+  NoteEntry(chunkIndex, index, name);
   ++memberCount_;
 }
 
 // Moves the upper half of a full chunk into a new chunk placed after it; returns the new one.
+// Both halves keep the prefix: their names still share it.
 MemberChunk* MemberMap::SplitChunk(std::uint32_t at) {
-  MemberChunk* lower = chunks_[at];
+  MemberChunk* lower = slots_[at].chunk;
   MemberChunk* upper = NewChunk(kLargeClass);
   const std::uint16_t half = lower->count / 2;
   upper->count = static_cast<std::uint16_t>(lower->count - half);
+  upper->prefixLength = lower->prefixLength;
+  std::memcpy(upper->keys(), lower->keys() + half, upper->count * sizeof(std::uint64_t));
   std::memcpy(upper->entries(), lower->entries() + half, upper->count * sizeof(MemberEntry));
   lower->count = half;
-  InsertChunk(at + 1, upper);
+  InsertChunk(at + 1, upper, KeyOf(NameOf(upper->entries()[0])));
   return upper;
 }
 
 MemberChunk* MemberMap::GrowLoneChunk() {
-  MemberChunk* lone = chunks_[0];
+  MemberChunk* lone = slots_[0].chunk;
   MemberChunk* grown = NewChunk(static_cast<std::uint8_t>(lone->sizeClass + 1));
   grown->count = lone->count;
+  grown->prefixLength = lone->prefixLength;
+  std::memcpy(grown->keys(), lone->keys(), lone->count * sizeof(std::uint64_t));
   std::memcpy(grown->entries(), lone->entries(), lone->count * sizeof(MemberEntry));
   FreeChunk(lone);
-  chunks_[0] = grown;
+  slots_[0].chunk = grown;
   return grown;
 }
 
-void MemberMap::InsertChunk(std::uint32_t at, MemberChunk* chunk) {
+void MemberMap::InsertChunk(std::uint32_t at, MemberChunk* chunk, std::uint64_t firstKey) {
   if (chunkCount_ == chunkCapacity_) {
     const std::uint32_t capacity = chunkCapacity_ < 8 ? 8 : chunkCapacity_ * 2;
-    void* grown = chunks_ == &loneChunk_
-                      ? dul::CountingAllocate(capacity * sizeof(MemberChunk*))
-                      : dul::CountingReallocate(chunks_, capacity * sizeof(MemberChunk*));
+    void* grown = slots_ == &loneSlot_
+                      ? dul::CountingAllocate(capacity * sizeof(MemberChunkSlot))
+                      : dul::CountingReallocate(slots_, capacity * sizeof(MemberChunkSlot));
     if (grown == nullptr)
       dul::FatalError("grown != nullptr", "Out of memory for binding structures", __FILE__,
                       __LINE__, __func__);
-    if (chunks_ == &loneChunk_)
-      std::memcpy(grown, &loneChunk_, sizeof(MemberChunk*));
-    chunks_ = static_cast<MemberChunk**>(grown);
+    if (slots_ == &loneSlot_) {
+      std::memcpy(grown, &loneSlot_, sizeof(MemberChunkSlot));
+      storage_->NoteHeapPart();
+    }
+    slots_ = static_cast<MemberChunkSlot*>(grown);
     chunkCapacity_ = capacity;
   }
-  std::memmove(chunks_ + at + 1, chunks_ + at, (chunkCount_ - at) * sizeof(MemberChunk*));
-  chunks_[at] = chunk;
+  std::memmove(slots_ + at + 1, slots_ + at, (chunkCount_ - at) * sizeof(MemberChunkSlot));
+  slots_[at] = {chunk, firstKey};
   ++chunkCount_;
 }
 

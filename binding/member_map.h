@@ -21,16 +21,31 @@ struct MemberEntry {
   BindingProperty* value;
 };
 
+// A run of members in name order. All names of a chunk share their first prefixLength bytes, and
+// keys[i] holds the 8 bytes of name i that follow (big-endian, zero-padded), so a search inside
+// a chunk compares numbers and reads a name only when two keys are equal.
 struct alignas(8) MemberChunk {
   std::uint16_t count;
   std::uint16_t capacity;
   std::uint8_t sizeClass;
-  // `capacity` entries follow the header.
+  std::uint32_t prefixLength;
+  // `capacity` keys follow the header, then `capacity` entries.
 
-  MemberEntry* entries() { return reinterpret_cast<MemberEntry*>(this + 1); }
-  const MemberEntry* entries() const { return reinterpret_cast<const MemberEntry*>(this + 1); }
+  std::uint64_t* keys() { return reinterpret_cast<std::uint64_t*>(this + 1); }
+  const std::uint64_t* keys() const { return reinterpret_cast<const std::uint64_t*>(this + 1); }
+  MemberEntry* entries() { return reinterpret_cast<MemberEntry*>(keys() + capacity); }
+  const MemberEntry* entries() const {
+    return reinterpret_cast<const MemberEntry*>(keys() + capacity);
+  }
 };
-static_assert(sizeof(MemberChunk) == 8);
+static_assert(sizeof(MemberChunk) == 16);
+
+// A chunk and the key of its first name, taken after the prefix that every name of the map
+// shares; the chunk-level search reads only these slots.
+struct MemberChunkSlot {
+  MemberChunk* chunk;
+  std::uint64_t firstKey;
+};
 
 // One member as iteration yields it; `Value` is BindingProperty or const BindingProperty.
 template <typename Value>
@@ -47,15 +62,15 @@ class BindingMemberIterator {
   using iterator_category = std::input_iterator_tag;
 
   BindingMemberIterator() = default;
-  explicit BindingMemberIterator(MemberChunk* const* chunk) : chunk_(chunk) {}
+  explicit BindingMemberIterator(const MemberChunkSlot* slot) : slot_(slot) {}
 
   BindingMemberView<Value> operator*() const {
-    const MemberEntry& entry = (*chunk_)->entries()[index_];
+    const MemberEntry& entry = slot_->chunk->entries()[index_];
     return {entry.name->view(), *entry.value};
   }
   BindingMemberIterator& operator++() {
-    if (++index_ == (*chunk_)->count) {
-      ++chunk_;
+    if (++index_ == slot_->chunk->count) {
+      ++slot_;
       index_ = 0;
     }
     return *this;
@@ -66,11 +81,11 @@ class BindingMemberIterator {
     return before;
   }
   bool operator==(const BindingMemberIterator& other) const {
-    return chunk_ == other.chunk_ && index_ == other.index_;
+    return slot_ == other.slot_ && index_ == other.index_;
   }
 
  private:
-  MemberChunk* const* chunk_ = nullptr;
+  const MemberChunkSlot* slot_ = nullptr;
   std::size_t index_ = 0;
 };
 
@@ -78,7 +93,7 @@ template <typename Value>
 class BindingMemberRange {
  public:
   BindingMemberRange() = default;
-  BindingMemberRange(MemberChunk* const* first, MemberChunk* const* last)
+  BindingMemberRange(const MemberChunkSlot* first, const MemberChunkSlot* last)
       : first_(first), last_(last) {}
 
   BindingMemberIterator<Value> begin() const { return BindingMemberIterator<Value>(first_); }
@@ -86,8 +101,8 @@ class BindingMemberRange {
   bool empty() const { return first_ == last_; }
 
  private:
-  MemberChunk* const* first_ = nullptr;
-  MemberChunk* const* last_ = nullptr;
+  const MemberChunkSlot* first_ = nullptr;
+  const MemberChunkSlot* last_ = nullptr;
 };
 
 class MemberMap {
@@ -95,8 +110,11 @@ class MemberMap {
   static MemberMap* Create(BindingStorage& storage);
   // Releases every member, block by block, then the map itself.
   void Destroy() noexcept;
-  // Frees only what the pools do not hold, just before the whole storage is reset.
+  // Frees only what the pools do not hold, just before the whole storage is reset; `Own` only
+  // what the map itself holds, when nothing below it holds any.
   void ReleaseHeapParts() noexcept;
+  void ReleaseOwnHeapParts() noexcept;
+  bool HoldsHeapPart() const { return slots_ != &loneSlot_; }
 
   std::size_t size() const { return memberCount_; }
   BindingProperty* Find(std::string_view name) const;
@@ -105,8 +123,8 @@ class MemberMap {
   // Rebuilds the members of `source`, in order, into this empty map.
   void CopyFrom(const MemberMap& source);
 
-  MemberChunk* const* chunksBegin() const { return chunks_; }
-  MemberChunk* const* chunksEnd() const { return chunks_ + chunkCount_; }
+  const MemberChunkSlot* slotsBegin() const { return slots_; }
+  const MemberChunkSlot* slotsEnd() const { return slots_ + chunkCount_; }
 
  private:
   struct Position {
@@ -116,37 +134,47 @@ class MemberMap {
   };
 
   explicit MemberMap(BindingStorage& storage)
-      : storage_(&storage), chunks_(&loneChunk_), loneChunk_(nullptr) {}
+      : storage_(&storage), slots_(&loneSlot_), loneSlot_{nullptr, 0} {}
+
+  std::string_view FirstName(std::uint32_t chunk) const;
+  std::uint64_t KeyOf(std::string_view name) const;
+  void NarrowSharedPrefix(std::size_t shared);
+  void NoteEntry(std::uint32_t chunk, std::uint32_t index, std::string_view name);
 
   Position Locate(std::string_view name) const;
+  std::uint32_t LocateChunk(std::string_view name) const;
   BindingProperty* NewValue();
   MemberChunk* NewChunk(std::uint8_t sizeClass);
   void FreeChunk(MemberChunk* chunk);
-  // Appends a member whose name sorts after every present one; takes over a reference of it.
-  BindingProperty& Append(InternedText* name);
+  // Appends a member whose name sorts after every present one, sharing `sharedWithLast` bytes
+  // with the last one; takes over a reference of the name.
+  BindingProperty& Append(InternedText* name, std::size_t sharedWithLast);
   void InsertAt(Position position, MemberEntry entry);
-  void InsertChunk(std::uint32_t at, MemberChunk* chunk);
+  static void PlaceEntry(MemberChunk* chunk, std::uint32_t index, MemberEntry entry,
+                         std::size_t sharedWithNeighbour);
+  void InsertChunk(std::uint32_t at, MemberChunk* chunk, std::uint64_t firstKey);
   MemberChunk* GrowLoneChunk();
   MemberChunk* SplitChunk(std::uint32_t at);
 
   BindingStorage* storage_;  // back pointer: the storage the map's blocks come from
-  MemberChunk** chunks_;     // &loneChunk_ until a second chunk is needed
-  MemberChunk* loneChunk_;
+  MemberChunkSlot* slots_;   // &loneSlot_ until a second chunk is needed
+  MemberChunkSlot loneSlot_;
   std::uint32_t chunkCount_ = 0;
   std::uint32_t chunkCapacity_ = 1;
   std::uint32_t memberCount_ = 0;
+  std::uint32_t sharedPrefix_ = 0;  // every name of the map starts with the same this many bytes
 };
 
 inline BindingMemberRange<BindingProperty> BindingProperty::Members() {
   if (kind_ != BindingPropertyKind::kStructure)
     return {};
-  return {payload_.structure->chunksBegin(), payload_.structure->chunksEnd()};
+  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
 }
 
 inline BindingMemberRange<const BindingProperty> BindingProperty::Members() const {
   if (kind_ != BindingPropertyKind::kStructure)
     return {};
-  return {payload_.structure->chunksBegin(), payload_.structure->chunksEnd()};
+  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
 }
 
 }  // namespace Zorv

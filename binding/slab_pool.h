@@ -15,7 +15,7 @@ namespace Zorv {
 class SlabPool {
  public:
   static constexpr std::size_t kHeaderBytes = 32;
-  static constexpr std::size_t kLargestBlock = (PageSource::kPageSize - kHeaderBytes) / 4 / 8 * 8;
+  static constexpr std::size_t kLargestBlock = (PageSource::kPageSize - kHeaderBytes) / 2 / 8 * 8;
 
   // `blockSize` is rounded up to a multiple of 8 (so every block is 8-byte aligned).
   explicit SlabPool(std::size_t blockSize);

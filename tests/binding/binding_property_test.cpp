@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -280,34 +281,74 @@ TEST(BindingProperty, MovingARootHandsItsStorageOver) {
   EXPECT_TRUE(other.Find("blocks").IsEmpty());
 }
 
-// Catches memory kept after a value is cleared: counting-allocator bytes and pool pages.
+std::uint64_t LiveBytes() {
+  const dul::AllocationStats stats = dul::ReadAllocationStats();
+  return stats.bytesAllocated - stats.bytesFreed;
+}
+
+void BuildWideTree(BindingProperty& value) {
+  for (int i = 0; i < 3000; ++i) {
+    BindingProperty& item = value.Member("item" + std::to_string(i * 7919 % 3000));
+    item.Member("text") = std::string(i % 300, 'x');
+    item.Member("list").At(i % 5) = kBytes;
+  }
+}
+
+// Catches memory kept after a value is cleared: counting-allocator bytes and pool pages, whether
+// the tree is released block by block or reset at once.
 TEST(BindingProperty, ClearingReturnsEveryByteAndPage) {
-  const auto build = [](BindingProperty& value) {
-    for (int i = 0; i < 3000; ++i) {
-      BindingProperty& item = value.Member("item" + std::to_string(i * 7919 % 3000));
-      item.Member("text") = std::string(i % 300, 'x');
-      item.Member("list").At(i % 5) = kBytes;
-    }
-  };
-  const auto liveBytes = [] {
-    const dul::AllocationStats stats = dul::ReadAllocationStats();
-    return stats.bytesAllocated - stats.bytesFreed;
-  };
   PageSource& pages = PageSource::Instance();
   const std::size_t pagesBefore = pages.PagesInUse();
-  const std::uint64_t bytesBefore = liveBytes();
+  const std::uint64_t bytesBefore = LiveBytes();
   {
     BindingProperty value;
-    build(value);
-    value.Clear();  // a root's clear resets its storage at once
+    BuildWideTree(value);
+    value.Clear();
     EXPECT_EQ(pages.PagesInUse(), pagesBefore);
-    build(value);
+    BuildWideTree(value);
     for (int i = 0; i < 3000; i += 2)
-      value.Member("item" + std::to_string(i)).Clear();  // children release block by block
+      value.Member("item" + std::to_string(i)).Clear();
     value.Member("item1").Member("list") = 0;
   }
-  EXPECT_EQ(liveBytes(), bytesBefore);
+  EXPECT_EQ(LiveBytes(), bytesBefore);
   EXPECT_EQ(pages.PagesInUse(), pagesBefore);
+}
+
+// Catches a root that skips freeing heap blocks below it, whatever holds them: the root itself, a
+// member, an element, or a member that has since moved.
+TEST(BindingProperty, EveryShapeOfTreeFreesItsHeapBlocks) {
+  const std::function<void(BindingProperty&)> shapes[] = {
+      [](BindingProperty& v) {
+        for (int i = 0; i < 1000; ++i)
+          v.PushBack() = i;
+      },
+      [](BindingProperty& v) {
+        for (int i = 0; i < 1000; ++i)
+          v.Member(std::to_string(i)) = i;
+      },
+      [](BindingProperty& v) { v.Member("only").PushBack() = kBytes; },
+      [](BindingProperty& v) { v = kBytes; },
+      [](BindingProperty& v) {
+        v.Member("a").At(2) = std::string(500, 'y');
+        v.Member("b") = std::move(v.Member("a"));
+        v.Member("c") = v.Find("b");
+      },
+  };
+  for (const auto& build : shapes) {
+    const std::uint64_t before = LiveBytes();
+    {
+      BindingProperty value;
+      build(value);
+      value.Clear();
+      const std::uint64_t emptied = LiveBytes();  // the storage object stays with its root
+      build(value);
+      value.Clear();
+      EXPECT_EQ(LiveBytes(), emptied);
+      build(value);
+      BindingProperty moved(std::move(value));
+    }
+    EXPECT_EQ(LiveBytes(), before);
+  }
 }
 
 }  // namespace
