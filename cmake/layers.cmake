@@ -72,8 +72,18 @@ add_library(dul_runtime STATIC
   runtime/plugin_name.cpp
   runtime/plugin_manager_types.cpp
   runtime/plugin_core.cpp
+  runtime/event_names.cpp
+  runtime/resource_events.cpp
+  runtime/service_proxy.cpp
   runtime/plugin_scheduler.cpp
+  runtime/route_template.cpp
+  runtime/argument_binding.cpp
+  runtime/response_record.cpp
+  runtime/remoting.cpp
   runtime/plugin_base.cpp
+  runtime/request_method.cpp
+  runtime/json_api_client.cpp
+  runtime/telemetry_sender.cpp
   runtime/load_plugin.cpp)
 target_link_libraries(dul_runtime PUBLIC dul_codecs)
 

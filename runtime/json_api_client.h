@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -60,20 +61,23 @@ RequestResult<Zorv::BindingProperty> ReadResponseValue(PluginCore& plugin,
                                                        DulHostResponseRecord& response,
                                                        RequestMethod method, std::string_view url);
 
-// Converts a read answer to T under the name "<result>".
+// The error of an answer that could not be converted to the requested type.
 RequestError ConversionError(RequestMethod method, std::string_view url, std::string_view error);
 
+// Converts a read answer to T under the name "<result>".
 template <class T>
 RequestResult<T> TypedResult(PluginCore& plugin, RequestResult<Zorv::BindingProperty> read,
                              RequestMethod method, std::string_view url) {
-  if (!read.ok()) return read.error();
+  if (!read.ok())
+    return read.error();
   if constexpr (std::is_same_v<T, Zorv::BindingProperty>) {
     return std::move(read.value());
   } else {
     T value{};
     Zorv::BindingResult converted;
     Zorv::FromBinding(converted, value, read.value(), "<result>", plugin.typeRegistry());
-    if (!converted.ok()) return ConversionError(method, url, converted.ErrorText());
+    if (!converted.ok())
+      return ConversionError(method, url, converted.ErrorText());
     return value;
   }
 }

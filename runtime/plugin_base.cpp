@@ -6,24 +6,11 @@
 #include "runtime/logger.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/plugin_manager_types.h"
+#include "runtime/service_proxy.h"
+#include "runtime/telemetry_sender.h"
 
 namespace dul {
 namespace {
-
-constexpr const char* kServiceProxyEvents[] = {
-    "OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent", "OnServiceProxyAsyncEvent"};
-constexpr std::uint32_t kServiceProxyFlag = 1;
-
-// Until endpoints are registered, every delivered request names a function that does not exist.
-void DUL_CALL AnswerWithoutEndpoints(DulPluginObject, DulHostResponseRecord* response,
-                                     const DulHostRequestRecord*) {
-  if (response == nullptr)
-    return;
-  response->errorText = "Invalid function";
-  response->ownsErrorText = 0;
-  response->status = 404;
-  response->statusText = "";
-}
 
 void ReportIncompatibleHost(std::string_view shortName, const PluginApiVersion& own,
                             const PluginApiVersion& host) {
@@ -40,7 +27,9 @@ PluginBase::PluginBase() {
   AcquireLogger();
   entryTable_ = DulPluginEntryTable{&PluginBase::Initialize, &PluginBase::Destroy,
                                     &PluginBase::GetMemoryStats};
-  endpointTable_ = DulEndpointTable{0, nullptr, AsObject(this), &AnswerWithoutEndpoints};
+  remoting_ = std::make_unique<Remoting>(typeRegistry(), defaultTags_);
+  // Until the load publishes the routes, every endpoint index is out of range.
+  endpointTable_ = DulEndpointTable{0, nullptr, AsObject(this), &PluginBase::DispatchRequest};
 }
 
 PluginBase::~PluginBase() {
@@ -59,6 +48,7 @@ void PluginBase::Load(DulPluginHandshake& handshake, std::string_view shortName)
   defaultTags_ = {"Plugins", "Plugin " + std::string(shortName)};
   RegisterPluginManagerTypes(typeRegistry());
   RegisterApi();
+  endpointTable_ = remoting_->PublishEndpointTable(AsObject(this), &PluginBase::DispatchRequest);
   handshake.apiMajor = own.major;
   handshake.apiMinor = own.minor;
   handshake.apiPatch = own.patch;
@@ -86,9 +76,8 @@ bool PluginBase::InitializeWithHost(const DulHostInterface& host) {
   userAgent_ = FormatText("ZorvClient/%1 (%2)", hostVersion_.Text(), name_.shortName);
   pluginHandle_ = host.plugin;
   shortName_ = name_.shortName;
-  for (const char* eventName : kServiceProxyEvents) {
-    HostSubscribe(eventName, pluginHandle_, &PluginCore::DeliverHostEvent, this, kServiceProxyFlag);
-  }
+  telemetrySender_ = std::make_unique<TelemetrySender>(*this);
+  SubscribeServiceProxyEvents(*this);
   return OnInitialize();
 }
 
@@ -110,6 +99,13 @@ void DUL_CALL PluginBase::Destroy(DulPluginObject object) {
 void DUL_CALL PluginBase::GetMemoryStats(DulPluginObject, std::uint32_t* words) {
   if (words != nullptr)
     WriteMemoryStatsWords(words);
+}
+
+void DUL_CALL PluginBase::DispatchRequest(DulPluginObject plugin, DulHostResponseRecord* response,
+                                          const DulHostRequestRecord* request) {
+  if (plugin == nullptr)
+    return FillInvalidFunction(response);
+  FromObject(plugin)->remoting_->DispatchEndpoint(response, request);
 }
 
 // Host operations: plain forwards to the HostApi; before initialize there is no host to call.

@@ -15,6 +15,7 @@
 #include "runtime/plugin_api_version.h"
 #include "runtime/plugin_core.h"
 #include "runtime/plugin_name.h"
+#include "runtime/remoting.h"
 
 namespace dul {
 
@@ -51,12 +52,18 @@ class PluginBase : public PluginCore {
   const std::string& typeNamePrefix() const { return typeNamePrefix_; }
   const DulPluginEntryTable& entryTable() const { return entryTable_; }
   const DulEndpointTable& endpointTable() const { return endpointTable_; }
+  // The plugin's routes; RegisterApi adds them.
+  Remoting& remoting() { return *remoting_; }
+  const Remoting& remoting() const { return *remoting_; }
   bool hasHost() const { return host_.api != nullptr; }
 
   // The entry table's functions; the plugin object is a PluginBase.
   static std::uint8_t DUL_CALL Initialize(DulPluginObject plugin, const DulHostInterface* host);
   static void DUL_CALL Destroy(DulPluginObject plugin);
   static void DUL_CALL GetMemoryStats(DulPluginObject plugin, std::uint32_t* words);
+  // The endpoint table's dispatch function: hands the request to the plugin's remoting.
+  static void DUL_CALL DispatchRequest(DulPluginObject plugin, DulHostResponseRecord* response,
+                                       const DulHostRequestRecord* request);
 
   static DulPluginObject AsObject(PluginBase* plugin) {
     return reinterpret_cast<DulPluginObject>(plugin);
@@ -74,6 +81,7 @@ class PluginBase : public PluginCore {
   PluginName name_;
   std::string typeNamePrefix_;
   std::vector<std::string> defaultTags_;
+  std::unique_ptr<Remoting> remoting_;
   DulHostInterface host_{nullptr, nullptr};
   DulPluginEntryTable entryTable_{};
   DulEndpointTable endpointTable_{};

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "runtime/telemetry_sender.h"
+
 namespace dul {
 
 namespace {
@@ -9,8 +11,15 @@ constexpr std::size_t kInitialBuckets = 8;
 }
 
 PluginCore::PluginCore()
-    : typeRegistry_(std::make_unique<Zorv::BindingTypeRegistry>()), eventHandlers_(kInitialBuckets) {
+    : typeRegistry_(std::make_unique<Zorv::BindingTypeRegistry>()),
+      exactUriHandlers_(kInitialBuckets),
+      uriPatternHandlers_(kInitialBuckets),
+      eventHandlers_(kInitialBuckets),
+      subscriptionCounts_(kInitialBuckets) {
+  exactUriHandlers_.max_load_factor(1.0f);
+  uriPatternHandlers_.max_load_factor(1.0f);
   eventHandlers_.max_load_factor(1.0f);
+  subscriptionCounts_.max_load_factor(1.0f);
   scheduler_ = std::make_unique<PluginScheduler>(*this);
 }
 
@@ -20,7 +29,10 @@ void PluginCore::Shutdown() {
   for (const auto& [name, handler] : eventHandlers_)
     HostUnsubscribe(name.c_str(), pluginHandle_);
   eventHandlers_.clear();
+  serviceProxy_.Clear();
   scheduler_->ClearTimers();
+  exactUriHandlers_.clear();
+  uriPatternHandlers_.clear();
 }
 
 void PluginCore::SubscribeEvent(const std::string& eventName, HostEventHandler handler,

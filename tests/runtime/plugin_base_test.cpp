@@ -180,7 +180,9 @@ TEST(PluginBase, DestroyUnsubscribesEveryHandledEventOnce) {
   handshake.entryTable->destroy(handshake.plugin);
   std::vector<std::string> names = host.unsubscriptions;
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"OnA", "OnB"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"OnA", "OnB", "OnServiceProxyAsyncEvent",
+                                             "OnServiceProxyMethodEvent",
+                                             "OnServiceProxyUuidEvent"}));
 }
 
 // Catches counters that miss allocations or fill the host's words in the wrong order.

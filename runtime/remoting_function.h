@@ -1,0 +1,224 @@
+// RemotingFunction: a function that requests can call, described by its name, its arguments and
+// tags, and invoked with the bound argument values. MakeFunction builds one from a member
+// function or callable taking native arguments:
+//
+//   remoting.AddRoute("/dul-item-sets/v1/item-sets/{summonerId}/sets", RequestMethod::kPut,
+//                     MakeFunction("PutItemSets", &ItemSetsPlugin::PutItemSets, this,
+//                                  {PathArg("summonerId"), BodyArg("itemSets")}));
+//
+// The handler's arguments are converted from the bound values with the native conversion, under
+// each argument's name; an optional argument that got no value keeps its native default. The
+// handler returns a CallResult, a BindingResult, nothing (an empty success), or any native value
+// (the body).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "binding/binding_shape_of.h"
+#include "binding/native_conversion.h"
+#include "runtime/argument_binding.h"
+#include "runtime/fnv1a.h"
+#include "runtime/request_method.h"
+#include "runtime/response_record.h"
+
+namespace dul {
+
+struct RemotingFunction;
+
+// Calls the function with one bound value per argument.
+using RemotingInvoker = std::function<CallResult(std::span<const Zorv::BindingProperty> values,
+                                                 const RemotingFunction& function,
+                                                 const Zorv::BindingTypeRegistry& registry)>;
+
+struct RemotingFunction {
+  std::string name;
+  RequestMethod method = RequestMethod::kAny;  // set by AddRoute
+  std::string methodText;                      // for RequestMethod::kOther
+  std::vector<ArgumentDescriptor> arguments;
+  std::vector<std::string> tags;
+  RemotingInvoker invoke;
+};
+
+// How an argument is named and where its value may come from.
+struct ArgumentSpec {
+  std::string_view name;
+  std::string_view description;
+  ArgumentLocation location = ArgumentLocation::kAny;
+  bool optional = false;
+
+  ArgumentSpec Optional() const {
+    ArgumentSpec spec = *this;
+    spec.optional = true;
+    return spec;
+  }
+};
+
+inline ArgumentSpec Arg(std::string_view name, std::string_view description = {}) {
+  return ArgumentSpec{name, description, ArgumentLocation::kAny, false};
+}
+inline ArgumentSpec PathArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentSpec{name, description, ArgumentLocation::kPath, false};
+}
+inline ArgumentSpec QueryArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentSpec{name, description, ArgumentLocation::kQuery, false};
+}
+inline ArgumentSpec BodyArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentSpec{name, description, ArgumentLocation::kBody, false};
+}
+
+namespace remoting_detail {
+
+template <class T>
+using Native = std::remove_cvref_t<T>;
+
+template <class T>
+ArgumentDescriptor DescribeArgument(const ArgumentSpec& spec) {
+  ArgumentDescriptor argument;
+  argument.name.assign(spec.name);
+  argument.nameHash = Fnv1a(spec.name);
+  argument.description.assign(spec.description);
+  argument.shape = {Zorv::BindingKindOf<T>(), Zorv::BindingElementKindOf<T>(), nullptr};
+  argument.optional = spec.optional;
+  argument.location = spec.location;
+  using Referenced = typename Zorv::BindingReferencedType<T>::type;
+  if constexpr (!std::is_void_v<Referenced>)
+    argument.referencedIdentity = StaticType::HashCode<Referenced>().hash;
+  return argument;
+}
+
+template <class T>
+void ConvertArgument(Zorv::BindingResult& result, T& target, const Zorv::BindingProperty& value,
+                     const ArgumentDescriptor& argument,
+                     const Zorv::BindingTypeRegistry& registry) {
+  if (!result.ok() || (argument.optional && value.IsEmpty()))
+    return;
+  Zorv::FromBinding(result, target, value, argument.name, registry);
+}
+
+// A failed conversion of the bound values is a failed binding: the default status applies.
+inline CallResult BindingFailure(Zorv::BindingResult& conversion) {
+  CallResult call;
+  call.result = std::move(conversion);
+  return call;
+}
+
+template <class Result>
+CallResult ToCallResult(Result&& value, const Zorv::BindingTypeRegistry& registry) {
+  if constexpr (std::is_same_v<Native<Result>, CallResult>) {
+    return std::forward<Result>(value);
+  } else if constexpr (std::is_same_v<Native<Result>, Zorv::BindingResult>) {
+    CallResult call;
+    call.result = std::move(value);
+    return call;
+  } else {
+    CallResult call;
+    Zorv::ToBinding(call.result, value, registry);
+    if (!call.result.ok())
+      call.status = kStatusInternalError;  // the handler's own value cannot be sent
+    return call;
+  }
+}
+
+template <class Result, class... Parameters, std::size_t... Index>
+CallResult ConvertAndCall(const std::function<Result(Parameters...)>& handler,
+                          [[maybe_unused]] std::span<const Zorv::BindingProperty> values,
+                          [[maybe_unused]] const RemotingFunction& function,
+                          [[maybe_unused]] const Zorv::BindingTypeRegistry& registry,
+                          std::index_sequence<Index...>) {
+  std::tuple<Native<Parameters>...> natives;
+  Zorv::BindingResult conversion;
+  (ConvertArgument(conversion, std::get<Index>(natives), values[Index], function.arguments[Index],
+                   registry),
+   ...);
+  if (!conversion.ok())
+    return BindingFailure(conversion);
+  if constexpr (std::is_void_v<Result>) {
+    handler(std::move(std::get<Index>(natives))...);
+    return CallResult{};
+  } else {
+    return ToCallResult(handler(std::move(std::get<Index>(natives))...), registry);
+  }
+}
+
+template <class Result, class... Parameters>
+RemotingFunction Build(std::string_view name,
+                       std::type_identity_t<std::function<Result(Parameters...)>> handler,
+                       [[maybe_unused]] std::span<const ArgumentSpec> specs) {
+  RemotingFunction function;
+  function.name.assign(name);
+  [[maybe_unused]] std::size_t index = 0;
+  (function.arguments.push_back(DescribeArgument<Native<Parameters>>(specs[index++])), ...);
+  function.invoke = [handler = std::move(handler)](std::span<const Zorv::BindingProperty> values,
+                                                   const RemotingFunction& described,
+                                                   const Zorv::BindingTypeRegistry& registry) {
+    if (values.size() != sizeof...(Parameters) ||
+        described.arguments.size() != sizeof...(Parameters))
+      return CallResult::Failure("Argument count mismatch", kStatusInternalError);
+    return ConvertAndCall(handler, values, described, registry,
+                          std::index_sequence_for<Parameters...>{});
+  };
+  return function;
+}
+
+// The parameters of a callable's one call operator.
+template <class Callable>
+struct CallableTraits : CallableTraits<decltype(&Callable::operator())> {};
+template <class Class, class Result, class... Parameters>
+struct CallableTraits<Result (Class::*)(Parameters...) const> {
+  static constexpr std::size_t kArity = sizeof...(Parameters);
+  template <class Handler>
+  static RemotingFunction Make(std::string_view name, Handler handler,
+                               std::span<const ArgumentSpec> specs) {
+    return Build<Result, Parameters...>(name, std::move(handler), specs);
+  }
+};
+template <class Class, class Result, class... Parameters>
+struct CallableTraits<Result (Class::*)(Parameters...)>
+    : CallableTraits<Result (Class::*)(Parameters...) const> {};
+
+}  // namespace remoting_detail
+
+// A member function of `object`, with one spec per parameter.
+template <class Object, class Result, class... Parameters, std::size_t Count>
+RemotingFunction MakeFunction(std::string_view name, Result (Object::*method)(Parameters...),
+                              Object* object, const ArgumentSpec (&specs)[Count]) {
+  static_assert(Count == sizeof...(Parameters), "one ArgumentSpec per parameter");
+  return remoting_detail::Build<Result, Parameters...>(
+      name,
+      [object, method](Parameters... arguments) -> Result {
+        return (object->*method)(std::forward<Parameters>(arguments)...);
+      },
+      specs);
+}
+
+template <class Object, class Result>
+RemotingFunction MakeFunction(std::string_view name, Result (Object::*method)(), Object* object) {
+  return remoting_detail::Build<Result>(
+      name, [object, method]() -> Result { return (object->*method)(); }, {});
+}
+
+// A lambda or other callable with a single call operator, with one spec per parameter.
+template <class Callable, std::size_t Count>
+RemotingFunction MakeFunction(std::string_view name, Callable callable,
+                              const ArgumentSpec (&specs)[Count]) {
+  using Traits = remoting_detail::CallableTraits<Callable>;
+  static_assert(Count == Traits::kArity, "one ArgumentSpec per parameter");
+  return Traits::Make(name, std::move(callable), specs);
+}
+
+template <class Callable>
+RemotingFunction MakeFunction(std::string_view name, Callable callable) {
+  using Traits = remoting_detail::CallableTraits<Callable>;
+  static_assert(Traits::kArity == 0, "a callable with parameters needs one ArgumentSpec each");
+  return Traits::Make(name, std::move(callable), {});
+}
+
+}  // namespace dul
