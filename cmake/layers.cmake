@@ -89,7 +89,10 @@ target_link_libraries(dul_runtime PUBLIC dul_codecs)
 
 add_library(dul_plugin STATIC
   plugin/file_system_helpers.cpp
-  plugin/install_locator.cpp)
+  plugin/install_locator.cpp
+  plugin/item_sets_types.cpp
+  plugin/normalize_item_sets.cpp
+  plugin/local_item_sets_cache.cpp)
 target_link_libraries(dul_plugin PUBLIC dul_runtime)
 
 # Every allocation of whatever links this goes through the counting functions.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/type_spelling.h"
+
 namespace Zorv::Client::ItemSets::Api {
 
 struct ItemSetItem {
@@ -63,3 +65,12 @@ struct LoginSession {
 };
 
 }  // namespace Zorv::Client::ItemSets::Api
+
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::ItemSetItem);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::ItemSetBlock);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::PreferredItemSlot);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::ItemSet);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::ItemSets);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::GameDataChampion);
+DUL_BINDING_TYPE_NAME(enum, Zorv::Client::ItemSets::Api::LoginSessionState);
+DUL_BINDING_TYPE_NAME(struct, Zorv::Client::ItemSets::Api::LoginSession);

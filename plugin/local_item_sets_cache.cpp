@@ -1,0 +1,72 @@
+#include "plugin/local_item_sets_cache.h"
+
+#include <utility>
+
+#include "binding/native_conversion.h"
+#include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
+#include "platform/file_system.h"
+#include "plugin/install_locator.h"
+
+namespace dul::item_sets {
+
+using Zorv::Client::ItemSets::Api::ItemSets;
+using Zorv::Client::ItemSets::Api::LoginSession;
+
+std::string LocalItemSetsPathIn(std::string_view configDirectory) {
+  std::string path(configDirectory);
+  path += kLocalItemSetsFileName;
+  return path;
+}
+
+std::string GetLocalItemSetsPath() {
+  return LocalItemSetsPathIn(GetGameConfigDirectory());
+}
+
+std::optional<std::string> ItemSetsToJson(const ItemSets& document,
+                                          const Zorv::BindingTypeRegistry& registry) {
+  const Zorv::BindingResult converted = Zorv::SerializeToBinding(document, registry);
+  if (!converted.ok()) {
+    return std::nullopt;
+  }
+  return Zorv::WriteJson(converted.value(), &registry, nullptr);
+}
+
+bool NamesForeignAccount(const ItemSets& document, const LoginSession& session) {
+  return session.accountId != 0 && document.accountId != 0 &&
+         session.accountId != document.accountId;
+}
+
+void LoadLocalItemSets(const std::string& path, ItemSets& document,
+                       const Zorv::BindingTypeRegistry& registry) {
+  const std::string text = platform::ReadWholeFile(path).value_or(std::string());
+  Zorv::BindingResult result = Zorv::ParseJson(text);
+  ItemSets loaded;
+  if (result.ok()) {
+    const Zorv::BindingProperty parsed = result.TakeValue();
+    Zorv::FromBinding(result, loaded, parsed, "ItemSets", registry);
+  }
+  document = result.ok() ? std::move(loaded) : ItemSets();
+}
+
+bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets& document,
+                       const LoginSession& session, const Zorv::BindingTypeRegistry& registry) {
+  document.accountId = session.accountId;
+  if (version != 0) {
+    document.timestamp = version;
+  }
+  const std::optional<std::string> text = ItemSetsToJson(document, registry);
+  return text && platform::ReplaceFileAtomically(path, *text);
+}
+
+void DiscardForeignLocalItemSets(const std::string& path, ItemSets& document,
+                                 const LoginSession& session) {
+  if (!NamesForeignAccount(document, session)) {
+    return;
+  }
+  // A failure keeps the old file whole; the next discard tries again.
+  (void)platform::ReplaceFileAtomically(path, std::string_view());
+  document = ItemSets();
+}
+
+}  // namespace dul::item_sets
