@@ -22,13 +22,7 @@ PluginScheduler::PluginScheduler(PluginCore& plugin)
   timers_.max_load_factor(1.0f);
 }
 
-PluginScheduler::~PluginScheduler() {
-  platform::MutexLock lock(mutex_);
-  for (auto& [identifier, entry] : scheduled_) {
-    entry->scheduler = nullptr;
-    entry.release();  // the host still holds it; Run frees it
-  }
-}
+PluginScheduler::~PluginScheduler() = default;
 
 std::int64_t PluginScheduler::Now() {
   return platform::MonotonicNanoseconds();
@@ -65,10 +59,6 @@ void DUL_CALL PluginScheduler::Run(void* userData) {
   if (entry == nullptr)
     return;
   PluginScheduler* scheduler = entry->scheduler;
-  if (scheduler == nullptr) {
-    delete entry;  // disowned when its plugin went away
-    return;
-  }
   entry->callback();
   platform::MutexLock lock(scheduler->mutex_);
   scheduler->scheduled_.erase(entry->identifier);

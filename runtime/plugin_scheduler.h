@@ -27,8 +27,8 @@ class PluginScheduler {
   using Callback = std::function<void()>;
 
   explicit PluginScheduler(PluginCore& plugin);
-  // Callbacks still pending at the host are disowned: when the host runs one later it only
-  // frees its entry.
+  // Frees the callbacks still pending: a host drops the callbacks of a plugin it destroyed, since
+  // their code may be unloaded with the library.
   ~PluginScheduler();
   PluginScheduler(const PluginScheduler&) = delete;
   PluginScheduler& operator=(const PluginScheduler&) = delete;
@@ -50,7 +50,7 @@ class PluginScheduler {
 
  private:
   struct ScheduledEntry {
-    PluginScheduler* scheduler;  // null once the scheduler is gone
+    PluginScheduler* scheduler;
     std::uint64_t identifier;
     Callback callback;
   };

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "codecs/json_reader.h"
+#include "host/peer.h"
 #include "runtime/allocation_counters.h"
-#include "tests/support/scripted_request_plugin.h"
+#include "tests/support/hosted_plugin.h"
 
 namespace json_api_test {
 struct NeverRegistered {
@@ -20,35 +21,37 @@ DUL_BINDING_TYPE_NAME(struct, json_api_test::NeverRegistered)
 namespace dul {
 namespace {
 
-using testing::ScriptedRequestPlugin;
-using testing::ScriptedStream;
-using Read = ScriptedStream::Read;
+using host::PeerAnswer;
+using host::PeerRequest;
+using host::ScriptedPeer;
+using host::StreamChunk;
 
-DulBindingValueRecord UnsignedRecord(std::uint64_t value) {
-  DulBindingValueRecord record{};
-  record.kind = 3;
-  record.payload.unsigned64 = value;
-  return record;
-}
-
-DulBindingValueRecord BorrowedTextRecord(const char* text) {
-  DulBindingValueRecord record{};
-  record.kind = 5;
-  record.payload.span.data = text;
-  record.payload.span.length = static_cast<std::uint32_t>(std::string(text).size());
-  return record;
-}
+// A plugin served by the test host, whose one peer answers every request through `answer`.
+struct ClientFixture {
+  ClientFixture() { hosted.host.AddPeer("/", peer); }
+  PeerAnswer answer;
+  std::shared_ptr<ScriptedPeer> peer =
+      std::make_shared<ScriptedPeer>([this](const PeerRequest&) { return answer; });
+  testing::HostedPlugin<> hosted;
+  PluginBase& plugin = *hosted.plugin;
+  const host::ResponseCounters& responses = hosted.host.responses();
+};
 
 std::uint64_t LiveBlocks() {
   const AllocationStats stats = ReadAllocationStats();
   return stats.allocations - stats.frees;
 }
 
+PeerAnswer ErrorWithBody(std::uint32_t status, std::string text) {
+  PeerAnswer answer = PeerAnswer::Value(Zorv::BindingProperty(5), status);
+  answer.errorText = std::move(text);
+  return answer;
+}
+
 struct MethodCase {
   const char* name;
   RequestMethod method;
   std::uint32_t sentCode;
-  bool sendsMethodText;
   const char* message;
 };
 
@@ -58,69 +61,73 @@ class JsonApiSentMethod : public ::testing::TestWithParam<MethodCase> {};
 // request, or an error answer reported without its status.
 TEST_P(JsonApiSentMethod, EncodesTheMethodAndReportsTheStatus) {
   const MethodCase& method = GetParam();
-  ScriptedRequestPlugin plugin;
-  plugin.answer = [](DulHostResponseRecord& response) {
-    response.body = UnsignedRecord(5);  // an error wins over a body
-    response.errorText = "Service down";
-    response.status = 503;
-  };
+  ClientFixture client;
+  client.answer = ErrorWithBody(503, "Service down");  // an error wins over a body
   DulHostResponseRecord response{};
-  const RequestOutcome outcome = SendRequest(plugin, response, method.method, "/a?b=1");
-  ASSERT_EQ(plugin.requests.size(), 1u);
-  const ScriptedRequestPlugin::SentRequest& sent = plugin.requests[0];
+  const RequestOutcome outcome = SendRequest(client.plugin, response, method.method, "/a?b=1");
+  ReleaseResponse(response);
+  ASSERT_EQ(client.peer->requests().size(), 1u);
+  const PeerRequest& sent = client.peer->requests()[0];
   EXPECT_EQ(sent.method, method.sentCode);
-  EXPECT_EQ(sent.url, "/a?b=1");
-  EXPECT_EQ(sent.argumentCount, 0u);
-  EXPECT_EQ(sent.plugin, plugin.pluginHandle());
-  EXPECT_EQ(sent.hasMethodText, method.sendsMethodText);
-  EXPECT_EQ(sent.methodText, "");
+  EXPECT_EQ(sent.methodName, "");
+  EXPECT_EQ(sent.path, "/a");
+  EXPECT_EQ(sent.query, "b=1");
+  EXPECT_EQ(sent.body, "");
+  EXPECT_EQ(sent.contentType, "");
   ASSERT_TRUE(outcome.has_value());
   EXPECT_EQ(outcome->code, 503);
   EXPECT_EQ(outcome->message, method.message);
+  EXPECT_EQ(client.responses.live(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    JsonApiClient, JsonApiSentMethod,
-    ::testing::Values(MethodCase{"Get", RequestMethod::kGet, 2, false,
-                                 "Error response for GET /a?b=1: Service down"},
-                      MethodCase{"Other", RequestMethod::kOther, 8, true,
-                                 "Error response for  /a?b=1: Service down"},
-                      MethodCase{"Unknown", static_cast<RequestMethod>(42), 0, false,
-                                 "Error response for  /a?b=1: Service down"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(JsonApiClient, JsonApiSentMethod,
+                         ::testing::Values(MethodCase{"Other", RequestMethod::kOther, 8,
+                                                      "Error response for  /a?b=1: Service down"},
+                                           MethodCase{"Unknown", static_cast<RequestMethod>(42), 0,
+                                                      "Error response for  /a?b=1: Service down"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a GET sent with an argument, under another method, or reported without its status.
+TEST(JsonApiClient, GetSendsNoArgumentAndReportsTheStatus) {
+  ClientFixture client;
+  client.answer = ErrorWithBody(503, "Service down");
+  const RequestResult<std::int32_t> result =
+      RequestValue<std::int32_t>(client.plugin, RequestMethod::kGet, "/a?b=1");
+  ASSERT_EQ(client.peer->requests().size(), 1u);
+  EXPECT_EQ(client.peer->requests()[0].methodName, "GET");
+  EXPECT_EQ(client.peer->requests()[0].contentType, "");  // no argument
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().code, 503);
+  EXPECT_EQ(result.error().message, "Error response for GET /a?b=1: Service down");
+}
 
 // Catches arguments sent as several values or in another shape, and argument records left
 // allocated after the host call.
 TEST(JsonApiClient, ArgumentsTravelAsOneStructureFreedAfterTheCall) {
-  ScriptedRequestPlugin plugin;
-  plugin.requests.reserve(2);
+  ClientFixture client;
+  client.peer->requests().reserve(2);
   const RequestArguments arguments = {{"name", Zorv::BindingProperty("jungle")},
                                       {"count", Zorv::BindingProperty(3)}};
-  ASSERT_FALSE(PostAndForget(plugin, RequestMethod::kPost, "/warm", arguments).has_value());
-  plugin.requests.clear();
+  ASSERT_FALSE(PostAndForget(client.plugin, RequestMethod::kPost, "/warm", arguments).has_value());
+  client.peer->requests().clear();
   const std::uint64_t before = LiveBlocks();
-  ASSERT_FALSE(PostAndForget(plugin, RequestMethod::kPost, "/sets", arguments).has_value());
-  ASSERT_EQ(plugin.requests.size(), 1u);
-  EXPECT_EQ(plugin.requests[0].argumentCount, 1u);
-  {
-    Zorv::BindingProperty expected;
-    expected.Member("name") = "jungle";
-    expected.Member("count") = 3;
-    EXPECT_EQ(plugin.requests[0].body, expected);
-  }
-  plugin.requests.clear();
+  ASSERT_FALSE(PostAndForget(client.plugin, RequestMethod::kPost, "/sets", arguments).has_value());
+  ASSERT_EQ(client.peer->requests().size(), 1u);
+  EXPECT_EQ(client.peer->requests()[0].contentType, "application/json");
+  EXPECT_EQ(client.peer->requests()[0].body, "{\"count\":3,\"name\":\"jungle\"}");
+  client.peer->requests().clear();
   EXPECT_EQ(LiveBlocks(), before);
 }
 
 // Catches a body that fails to convert yet is sent, or fails with a code other than 400.
 TEST(JsonApiClient, UnconvertibleBodyIsNeverSent) {
-  ScriptedRequestPlugin plugin;
+  ClientFixture client;
   DulHostResponseRecord response{};
-  const RequestOutcome sent =
-      SendRequest(plugin, response, RequestMethod::kPut, "/x", json_api_test::NeverRegistered{});
+  const RequestOutcome sent = SendRequest(client.plugin, response, RequestMethod::kPut, "/x",
+                                          json_api_test::NeverRegistered{});
   const RequestResult<Zorv::BindingProperty> value = RequestValue<Zorv::BindingProperty>(
-      plugin, RequestMethod::kPost, "/y", json_api_test::NeverRegistered{});
-  EXPECT_TRUE(plugin.requests.empty());
+      client.plugin, RequestMethod::kPost, "/y", json_api_test::NeverRegistered{});
+  EXPECT_EQ(client.hosted.host.calls().requests, 0u);
   ASSERT_TRUE(sent.has_value());
   EXPECT_EQ(sent->code, 400);
   EXPECT_EQ(sent->message,
@@ -133,13 +140,19 @@ TEST(JsonApiClient, UnconvertibleBodyIsNeverSent) {
       0u);
 }
 
+PeerAnswer Garbled() {
+  PeerAnswer answer;
+  answer.garbledKind = 77;
+  return answer;
+}
+
+PeerAnswer Streamed(std::vector<StreamChunk> chunks) {
+  return PeerAnswer::Streamed(std::move(chunks));
+}
+
 struct FailureCase {
   const char* name;
-  DulBindingValueRecord body;
-  const char* errorText;
-  std::uint32_t status;
-  std::string streamText;
-  std::vector<Read> reads;  // none: the body is not streamed
+  PeerAnswer answer;
   std::int32_t code;
   std::string messagePrefix;
 };
@@ -150,85 +163,42 @@ class JsonApiTypedFailure : public ::testing::TestWithParam<FailureCase> {};
 // released twice or not at all when reading or converting it fails.
 TEST_P(JsonApiTypedFailure, ReportsTheErrorAndReleasesOnce) {
   const FailureCase& failure = GetParam();
-  ScriptedRequestPlugin plugin;
-  ScriptedStream stream(failure.streamText, failure.reads);
-  plugin.answer = [&](DulHostResponseRecord& response) {
-    response.body = failure.body;
-    response.errorText = failure.errorText;
-    response.status = failure.status;
-    if (!failure.reads.empty())
-      stream.Attach(response, failure.streamText.size());
-    ScriptedRequestPlugin::CountReleases(response);
-  };
+  ClientFixture client;
+  client.answer = failure.answer;
   const RequestResult<std::int32_t> result =
-      RequestValue<std::int32_t>(plugin, RequestMethod::kGet, "/champ/1");
+      RequestValue<std::int32_t>(client.plugin, RequestMethod::kGet, "/champ/1");
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().code, failure.code);
   EXPECT_EQ(result.error().message.substr(0, failure.messagePrefix.size()), failure.messagePrefix)
       << result.error().message;
-  EXPECT_EQ(ScriptedRequestPlugin::releaseCalls(), 1);
-  EXPECT_EQ(stream.closeCalls, failure.reads.empty() ? 0 : 1);
+  EXPECT_EQ(client.responses.released, 1u);
+  EXPECT_EQ(client.responses.live(), 0u);
+  EXPECT_EQ(client.responses.streamCloses, failure.answer.stream ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     JsonApiClient, JsonApiTypedFailure,
     ::testing::Values(
-        FailureCase{"ErrorWithBody",
-                    UnsignedRecord(5),
-                    "Gone",
-                    410,
-                    "",
-                    {},
-                    410,
+        FailureCase{"ErrorWithBody", ErrorWithBody(410, "Gone"), 410,
                     "Error response for GET /champ/1: Gone"},
-        FailureCase{"UnknownRecordKind",
-                    DulBindingValueRecord{77, {}},
-                    nullptr,
-                    200,
-                    "",
-                    {},
-                    0,
+        FailureCase{"UnknownRecordKind", Garbled(), 0,
                     "Error converting response for GET /champ/1: Couldn't assign value to "
                     "'<result>' of type object because the input is of an incompatible type ''."},
-        FailureCase{"NotTheRequestedType",
-                    BorrowedTextRecord("abc"),
-                    nullptr,
-                    200,
-                    "",
-                    {},
-                    0,
+        FailureCase{"NotTheRequestedType", PeerAnswer::Value(Zorv::BindingProperty("abc")), 0,
                     "Error converting response for GET /champ/1: "},
-        FailureCase{"StreamReadFails",
-                    {},
-                    nullptr,
-                    200,
-                    "12",
-                    {{1, 1}, {1, 1, false}},
-                    0,
+        FailureCase{"StreamReadFails", Streamed({{"1"}, {"2", true}}), 0,
                     "Error reading streamed response for GET /champ/1: Stream read error"},
-        FailureCase{"StreamOverstatesItsCount",
-                    {},
-                    nullptr,
-                    200,
-                    "1",
-                    {{1, 1, true, 4096}},
-                    0,
+        FailureCase{"StreamOverstatesItsCount", Streamed({{"1", false, 4096}}), 0,
                     "Error reading streamed response for GET /champ/1: Stream read error"},
-        FailureCase{"StreamNotJson",
-                    {},
-                    nullptr,
-                    200,
-                    "{x",
-                    {{2, 0}},
-                    0,
+        FailureCase{"StreamNotJson", Streamed({{"{x"}}), 0,
                     "Error reading streamed response for GET /champ/1: Error: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StreamCase {
   const char* name;
   std::string text;
-  std::vector<Read> reads;
-  std::size_t waitYields;
+  std::vector<std::size_t> chunkSizes;
+  std::uint64_t waitYields;
 };
 
 std::string JsonText(std::size_t bytes) {
@@ -241,32 +211,36 @@ class JsonApiStreamReading : public ::testing::TestWithParam<StreamCase> {};
 // while more data is pending.
 TEST_P(JsonApiStreamReading, ReadsEveryChunkAndYieldsOnlyWhenWaiting) {
   const StreamCase& streamCase = GetParam();
-  ScriptedRequestPlugin plugin;
-  ScriptedStream stream(streamCase.text, streamCase.reads);
-  plugin.answer = [&](DulHostResponseRecord& response) {
-    stream.Attach(response, 10);  // smaller than the body: the text still grows to fit
-    ScriptedRequestPlugin::CountReleases(response);
-  };
+  ClientFixture client;
+  std::vector<StreamChunk> chunks;
+  std::size_t offset = 0;
+  for (const std::size_t size : streamCase.chunkSizes) {
+    chunks.push_back(StreamChunk{streamCase.text.substr(offset, size)});
+    offset += size;
+  }
+  client.answer = PeerAnswer::Streamed(chunks);
+  client.answer.streamExpectedSize = 10;  // smaller than the body: the text still grows to fit
   const RequestResult<Zorv::BindingProperty> result =
-      RequestValue<Zorv::BindingProperty>(plugin, RequestMethod::kGet, "/stream");
+      RequestValue<Zorv::BindingProperty>(client.plugin, RequestMethod::kGet, "/stream");
   ASSERT_TRUE(result.ok()) << result.error().message;
   EXPECT_EQ(result.value(), Zorv::ParseJson(streamCase.text).value());
-  EXPECT_EQ(stream.readCalls, static_cast<int>(streamCase.reads.size()));
-  EXPECT_EQ(stream.closeCalls, 1);
-  EXPECT_EQ(ScriptedRequestPlugin::releaseCalls(), 1);
-  std::vector<std::string> expectedCalls;
-  for (std::size_t i = 0; i < streamCase.waitYields; ++i)
-    expectedCalls.insert(expectedCalls.end(), {"enterWait Wait: yield 0", "yield", "leaveWait"});
-  EXPECT_EQ(plugin.hostCalls, expectedCalls);
+  EXPECT_EQ(client.responses.streamReads, streamCase.chunkSizes.size());
+  EXPECT_EQ(client.responses.streamCloses, 1u);
+  EXPECT_EQ(client.responses.released, 1u);
+  const host::HostCallCounts& calls = client.hosted.host.calls();
+  EXPECT_EQ(calls.enterWaits, streamCase.waitYields);
+  EXPECT_EQ(calls.yields, streamCase.waitYields);
+  EXPECT_EQ(calls.leaveWaits, streamCase.waitYields);
+  EXPECT_EQ(client.hosted.host.waitLabels(),
+            std::vector<std::string>(streamCase.waitYields, "Wait: yield"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     JsonApiClient, JsonApiStreamReading,
-    ::testing::Values(
-        StreamCase{"TwoFullReadsThenTheRest", JsonText(8202), {{4096, 1}, {4096, 1}, {10, 0}}, 0},
-        StreamCase{"FullReadWithoutMoreEnds", JsonText(4096), {{4096, 0}}, 0},
-        StreamCase{"EmptyReadWithMoreWaits", "42", {{0, 1}, {2, 0}}, 1},
-        StreamCase{"ShortReadsWithMoreWaitEachTime", "[1,2]", {{2, 1}, {2, 1}, {1, 0}}, 2}),
+    ::testing::Values(StreamCase{"TwoFullReadsThenTheRest", JsonText(8202), {4096, 4096, 10}, 0},
+                      StreamCase{"FullReadWithoutMoreEnds", JsonText(4096), {4096}, 0},
+                      StreamCase{"EmptyReadWithMoreWaits", "42", {0, 2}, 1},
+                      StreamCase{"ShortReadsWithMoreWaitEachTime", "[1,2]", {2, 2, 1}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a reservation taken from the host's announced size as is: a huge announcement must not
@@ -274,12 +248,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JsonApiClient, HugeExpectedSizeIsNotReserved) {
   for (const std::uint64_t expected :
        {std::uint64_t{0xFFFFFFFF}, std::uint64_t{1} << 32, ~std::uint64_t{0}}) {
-    ScriptedRequestPlugin plugin;
-    ScriptedStream stream("7", {{1, 0}});
-    plugin.answer = [&](DulHostResponseRecord& response) { stream.Attach(response, expected); };
+    ClientFixture client;
+    client.answer = PeerAnswer::Streamed({{"7"}});
+    client.answer.streamExpectedSize = expected;
     const std::uint64_t before = ReadAllocationStats().bytesAllocated;
     const RequestResult<std::int32_t> result =
-        RequestValue<std::int32_t>(plugin, RequestMethod::kGet, "/big");
+        RequestValue<std::int32_t>(client.plugin, RequestMethod::kGet, "/big");
     EXPECT_LT(ReadAllocationStats().bytesAllocated - before, std::uint64_t{32} << 20) << expected;
     ASSERT_TRUE(result.ok()) << result.error().message;
     EXPECT_EQ(result.value(), 7);

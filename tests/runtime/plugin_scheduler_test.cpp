@@ -117,16 +117,5 @@ TEST_F(SchedulerTest, HugeIntervalsStayFiniteAndNonNegative) {
   EXPECT_EQ(PluginScheduler::DeadlineAfter(1e300), std::numeric_limits<std::int64_t>::max());
 }
 
-// Catches a callback still pending at the host that touches its destroyed plugin.
-TEST_F(SchedulerTest, CallbacksPendingAfterDestroyOnlyFreeThemselves) {
-  int runs = 0;
-  plugin->scheduler().ScheduleAt(
-      "task", [&] { runs++; }, 0);
-  PluginBase::Destroy(PluginBase::AsObject(plugin));
-  plugin = nullptr;
-  host.RunNextScheduled();
-  EXPECT_EQ(runs, 0);
-}
-
 }  // namespace
 }  // namespace dul

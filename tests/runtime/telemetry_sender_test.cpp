@@ -3,25 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 
-#include "runtime/load_plugin.h"
-#include "runtime/plugin_base.h"
-#include "tests/support/recording_host.h"
-#include "tests/support/scripted_request_plugin.h"
+#include "host/peer.h"
+#include "tests/support/hosted_plugin.h"
 
 namespace dul {
 namespace {
 
-using testing::ScriptedRequestPlugin;
+using host::PeerAnswer;
+using host::PeerRequest;
+using host::ScriptedPeer;
 
 bool IsReady(const std::future<RequestOutcome>& future) {
   return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
+// A plugin served by the test host, with a telemetry service answering `answer`.
+struct TelemetryFixture {
+  TelemetryFixture() { hosted.host.AddPeer("/telemetry/", peer); }
+  PeerAnswer answer = PeerAnswer::Value(Zorv::BindingProperty(), 204);
+  std::shared_ptr<ScriptedPeer> peer =
+      std::make_shared<ScriptedPeer>([this](const PeerRequest&) { return answer; });
+  testing::HostedPlugin<> hosted;
+};
+
 struct EventCase {
   const char* name;
   const char* eventName;
-  const char* url;
+  const char* path;
 };
 
 class TelemetryEvent : public ::testing::TestWithParam<EventCase> {};
@@ -30,19 +40,19 @@ class TelemetryEvent : public ::testing::TestWithParam<EventCase> {};
 // one structure, or a future that is not ready when the call returns.
 TEST_P(TelemetryEvent, PostsAStructureToTheNamedPath) {
   const EventCase& event = GetParam();
-  ScriptedRequestPlugin plugin;
-  plugin.answer = ScriptedRequestPlugin::CountReleases;
-  TelemetrySender sender(plugin);
+  TelemetryFixture telemetry;
+  TelemetrySender sender(*telemetry.hosted.plugin);
   std::future<RequestOutcome> sent = sender.SendTelemetryEvent(event.eventName, {});
   ASSERT_TRUE(IsReady(sent));
   EXPECT_FALSE(sent.get().has_value());
-  ASSERT_EQ(plugin.requests.size(), 1u);
-  EXPECT_EQ(plugin.requests[0].method, 6u);
-  EXPECT_EQ(plugin.requests[0].url, event.url);
-  ASSERT_EQ(plugin.requests[0].argumentCount, 1u);
-  EXPECT_EQ(plugin.requests[0].body.Kind(), Zorv::BindingPropertyKind::kStructure);
-  EXPECT_EQ(plugin.requests[0].body.Size(), 0u);
-  EXPECT_EQ(ScriptedRequestPlugin::releaseCalls(), 1);
+  ASSERT_EQ(telemetry.peer->requests().size(), 1u);
+  const PeerRequest& request = telemetry.peer->requests()[0];
+  EXPECT_EQ(request.methodName, "POST");
+  EXPECT_EQ(request.path, event.path);
+  EXPECT_EQ(request.query, "");
+  EXPECT_EQ(request.contentType, "application/json");
+  EXPECT_EQ(request.body, "{}");
+  EXPECT_EQ(telemetry.hosted.host.responses().released, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(TelemetrySender, TelemetryEvent,
@@ -54,37 +64,31 @@ INSTANTIATE_TEST_SUITE_P(TelemetrySender, TelemetryEvent,
 
 // Catches an error answer lost on its way into the future, or an answer left unreleased.
 TEST(TelemetrySender, ErrorAnswerArrivesInTheReadyFuture) {
-  ScriptedRequestPlugin plugin;
-  plugin.answer = [](DulHostResponseRecord& response) {
-    response.errorText = "Unavailable";
-    response.status = 503;
-    ScriptedRequestPlugin::CountReleases(response);
-  };
-  TelemetrySender sender(plugin);
+  TelemetryFixture telemetry;
+  telemetry.answer = PeerAnswer::Error(503, "Unavailable");
+  TelemetrySender sender(*telemetry.hosted.plugin);
   std::future<RequestOutcome> sent = sender.SendTelemetryEvent("save", {});
   ASSERT_TRUE(IsReady(sent));
   const RequestOutcome outcome = sent.get();
   ASSERT_TRUE(outcome.has_value());
   EXPECT_EQ(outcome->code, 503);
   EXPECT_EQ(outcome->message, "Error response for POST /telemetry/v1/events/save: Unavailable");
-  EXPECT_EQ(ScriptedRequestPlugin::releaseCalls(), 1);
+  EXPECT_EQ(telemetry.hosted.host.responses().released, 1u);
+  EXPECT_EQ(telemetry.hosted.host.responses().live(), 0u);
 }
 
 // Catches a plugin that has no sender after initialize or sends around the host it was given.
 TEST(TelemetrySender, InitializeCreatesTheSenderThatPostsThroughTheHost) {
-  auto* plugin = new PluginBase();
-  DulPluginHandshake handshake{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
-  LoadPlugin(*plugin, handshake, "dul-item-sets");
-  EXPECT_EQ(plugin->telemetrySender(), nullptr);
-  testing::RecordingHost host;
-  const DulHostInterface link = host.Interface();
-  ASSERT_EQ(handshake.entryTable->initialize(handshake.plugin, &link), 1);
-  ASSERT_NE(plugin->telemetrySender(), nullptr);
-  const RequestOutcome outcome = plugin->telemetrySender()->SendTelemetryEvent("save", {}).get();
-  ASSERT_TRUE(outcome.has_value());  // the recording host answers every request 404
+  testing::HostedPlugin<> hosted(false);
+  EXPECT_EQ(hosted.plugin->telemetrySender(), nullptr);
+  ASSERT_TRUE(hosted.Start());
+  ASSERT_NE(hosted.plugin->telemetrySender(), nullptr);
+  const RequestOutcome outcome =
+      hosted.plugin->telemetrySender()->SendTelemetryEvent("save", {}).get();
+  ASSERT_TRUE(outcome.has_value());  // no telemetry service: the host answers 404
   EXPECT_EQ(outcome->code, 404);
   EXPECT_EQ(outcome->message, "Error response for POST /telemetry/v1/events/save: Not Found");
-  handshake.entryTable->destroy(handshake.plugin);
+  EXPECT_EQ(hosted.host.calls().requests, 1u);
 }
 
 }  // namespace
