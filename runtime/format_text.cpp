@@ -144,7 +144,7 @@ class OutputBuffer {
   std::size_t used_ = 0;
 };
 
-// Builds the printf specification handed to the C library: only flags, width and precision that
+// Builds the printf directive handed to the C library: only flags, width and precision that
 // are defined for the settled conversion, and the length modifier of the argument's real type.
 std::array<char, 40> BuildSpecification(const Placeholder& placeholder, Kind kind) {
   const char conversion = placeholder.conversion;
@@ -181,7 +181,7 @@ std::array<char, 40> BuildSpecification(const Placeholder& placeholder, Kind kin
 }
 
 // Prints a number with the C library, passing the value as exactly the type the built
-// specification names.
+// directive names.
 int PrintNumber(char* destination, std::size_t size, const char* spec,
                 const FormatArgument& argument, char conversion) {
   if (argument.kind() == Kind::kDouble) {

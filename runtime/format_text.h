@@ -1,5 +1,5 @@
 // FormatText: the one formatter of messages and paths. Placeholders are numbered ("%1" to "%3",
-// or a number, "$" and a printf specification after the "%") and filled from up to three typed
+// or a number, "$" and a printf directive after the "%") and filled from up to three typed
 // arguments; each conversion letter is checked against its argument's kind, so a wrong letter can
 // never misread an argument. Output is at most kFormatTextLimit characters.
 //
