@@ -2,6 +2,7 @@
 // in binding_property_access.cpp.
 #include "binding/binding_property.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -17,15 +18,29 @@ bool HoldsBlocks(BindingPropertyKind kind) {
   return kind >= BindingPropertyKind::kString;
 }
 
+// A heap block not yet linked into any storage: the bytes may lie in the tree that the caller
+// clears before it stores them.
 std::uint8_t* CopyBytes(std::span<const std::uint8_t> bytes) {
   if (bytes.empty())
     return nullptr;
-  auto* copy = static_cast<std::uint8_t*>(dul::CountingAllocate(bytes.size()));
-  if (copy == nullptr)
-    dul::FatalError("copy != nullptr", "Out of memory for binding blobs", __FILE__, __LINE__,
-                    __func__);
+  auto* copy = static_cast<std::uint8_t*>(BindingStorage::NewUnlinkedHeap(bytes.size()));
   std::memcpy(copy, bytes.data(), bytes.size());
   return copy;
+}
+
+// Element arrays up to kLargestPooledElements come from the pools, in powers of two; longer ones
+// are heap blocks. The capacity alone tells which.
+bool IsPooled(std::size_t capacity) {
+  return capacity <= BindingStorage::kLargestPooledElements;
+}
+
+std::size_t PooledCapacity(std::size_t wanted) {
+  return wanted <= 2 ? 2 : std::bit_ceil(wanted);
+}
+
+BindingStorage::Block PooledElements(std::size_t capacity) {
+  return static_cast<BindingStorage::Block>(
+      static_cast<std::size_t>(BindingStorage::Block::kElements2) + std::countr_zero(capacity) - 1);
 }
 
 // Element counts are 32-bit, on every target.
@@ -73,12 +88,10 @@ BindingProperty::BindingProperty(BindingProperty&& other) noexcept {
 }
 
 BindingProperty::~BindingProperty() {
-  if (child_) {
+  if (child_)
     ReleaseContents();
-  } else if (storage_ != nullptr) {
-    ReleaseHeapPartsOfRoot();
-    delete storage_;
-  }
+  else
+    delete storage_;  // frees the whole tree at once
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
@@ -103,10 +116,7 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
     TakeSameStorage(other);
   } else if (!other.child_ && !child_) {
     // Root to root: the storage goes with the tree.
-    if (storage_ != nullptr) {
-      ReleaseHeapPartsOfRoot();
-      delete storage_;
-    }
+    delete storage_;
     payload_ = other.payload_;
     kind_ = other.kind_;
     storage_ = other.storage_;
@@ -146,31 +156,10 @@ void BindingProperty::ClearPayload() noexcept {
 
 // A root's storage holds nothing but the root's own tree, so it can be emptied in one go.
 void BindingProperty::ClearAndResetStorage() noexcept {
-  if (storage_ != nullptr && HoldsBlocks(kind_)) {
-    ReleaseHeapPartsOfRoot();
+  if (storage_ != nullptr && HoldsBlocks(kind_))
     storage_->Reset();
-  }
   kind_ = BindingPropertyKind::kEmpty;
   payload_.bits = 0;
-}
-
-void BindingProperty::ReleaseHeapPartsOfRoot() noexcept {
-  std::size_t own = 0;
-  if (kind_ == BindingPropertyKind::kBlob)
-    own = payload_.blob->bytes != nullptr ? 1 : 0;
-  else if (kind_ == BindingPropertyKind::kCollection)
-    own = payload_.collection->elements != nullptr ? 1 : 0;
-  else if (kind_ == BindingPropertyKind::kStructure)
-    own = payload_.structure->HoldsHeapPart() ? 1 : 0;
-  if (storage_->heapParts() > own) {
-    ReleaseHeapParts();
-  } else if (kind_ == BindingPropertyKind::kBlob) {
-    dul::CountingFree(payload_.blob->bytes);
-  } else if (kind_ == BindingPropertyKind::kCollection) {
-    dul::CountingFree(payload_.collection->elements);
-  } else if (kind_ == BindingPropertyKind::kStructure) {
-    payload_.structure->ReleaseOwnHeapParts();
-  }
 }
 
 void BindingProperty::ReleaseContents() noexcept {
@@ -180,10 +169,7 @@ void BindingProperty::ReleaseContents() noexcept {
         storage_->texts().Release(payload_.text);
       break;
     case BindingPropertyKind::kBlob:
-      if (payload_.blob->bytes != nullptr) {
-        dul::CountingFree(payload_.blob->bytes);
-        storage_->ForgetHeapPart();
-      }
+      storage_->FreeHeap(payload_.blob->bytes);
       storage_->Free(BindingStorage::Block::kBlob, payload_.blob);
       break;
     case BindingPropertyKind::kEnum:
@@ -193,10 +179,7 @@ void BindingProperty::ReleaseContents() noexcept {
       BindingElementBlock* block = payload_.collection;
       for (std::uint32_t i = 0; i < block->size; ++i)
         block->elements[i].ReleaseContents();
-      if (block->elements != nullptr) {
-        dul::CountingFree(block->elements);
-        storage_->ForgetHeapPart();
-      }
+      FreeElements(block->elements, block->capacity);
       storage_->Free(BindingStorage::Block::kCollection, block);
       break;
     }
@@ -210,27 +193,13 @@ void BindingProperty::ReleaseContents() noexcept {
   payload_.bits = 0;
 }
 
-void BindingProperty::ReleaseHeapParts() noexcept {
-  switch (kind_) {
-    case BindingPropertyKind::kBlob:
-      dul::CountingFree(payload_.blob->bytes);
-      break;
-    case BindingPropertyKind::kCollection: {
-      BindingElementBlock* block = payload_.collection;
-      for (std::uint32_t i = 0; i < block->size; ++i) {
-        BindingProperty& element = block->elements[i];
-        if (element.kind_ >= BindingPropertyKind::kBlob)
-          element.ReleaseHeapParts();
-      }
-      dul::CountingFree(block->elements);
-      break;
-    }
-    case BindingPropertyKind::kStructure:
-      payload_.structure->ReleaseHeapParts();
-      break;
-    default:
-      break;
-  }
+void BindingProperty::FreeElements(BindingProperty* elements, std::size_t capacity) noexcept {
+  if (elements == nullptr)
+    return;
+  if (IsPooled(capacity))
+    storage_->Free(PooledElements(capacity), elements);
+  else
+    storage_->FreeHeap(elements);
 }
 
 BindingStorage& BindingProperty::EnsureStorage() {
@@ -254,7 +223,7 @@ void BindingProperty::StoreBlobBytes(std::uint8_t* bytes, std::size_t size) {
   block->bytes = bytes;
   block->size = size;
   if (bytes != nullptr)
-    storage.NoteHeapPart();
+    storage.LinkHeap(bytes);
   payload_.blob = block;
   kind_ = BindingPropertyKind::kBlob;
 }
@@ -333,12 +302,21 @@ void BindingProperty::GrowElements(std::size_t capacity) {
     return;
   if (!FitsInCount(capacity) || capacity > SIZE_MAX / sizeof(BindingProperty))
     dul::FatalError("capacity", "Binding collection too large", __FILE__, __LINE__, __func__);
-  void* grown = dul::CountingReallocate(block.elements, capacity * sizeof(BindingProperty));
-  if (grown == nullptr)
-    dul::FatalError("grown != nullptr", "Out of memory for binding collections", __FILE__, __LINE__,
-                    __func__);
-  if (block.elements == nullptr)
-    storage_->NoteHeapPart();
+  void* grown;
+  if (IsPooled(capacity)) {
+    capacity = PooledCapacity(capacity);
+    grown = storage_->Allocate(PooledElements(capacity));
+  } else if (!IsPooled(block.capacity)) {
+    grown = storage_->ReallocateHeap(block.elements, capacity * sizeof(BindingProperty));
+    block.elements = static_cast<BindingProperty*>(grown);
+    block.capacity = static_cast<std::uint32_t>(capacity);
+    return;
+  } else {
+    grown = storage_->AllocateHeap(capacity * sizeof(BindingProperty));
+  }
+  if (block.size != 0)
+    std::memcpy(grown, static_cast<void*>(block.elements), block.size * sizeof(BindingProperty));
+  FreeElements(block.elements, block.capacity);
   block.elements = static_cast<BindingProperty*>(grown);
   block.capacity = static_cast<std::uint32_t>(capacity);
 }

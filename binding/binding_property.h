@@ -68,7 +68,14 @@ struct BindingByteBlock {
   std::size_t size;
 };
 
-// The block of a "collection" value; the elements come from the counting allocator.
+// One member handed to AssignMembers: its name and the value to move in.
+struct BindingMemberSource {
+  std::string_view name;
+  BindingProperty* value;
+};
+
+// The block of a "collection" value; the elements come from the storage's pools or, when many,
+// from the counting allocator.
 struct BindingElementBlock {
   BindingProperty* elements;
   std::uint32_t size;
@@ -174,6 +181,9 @@ class BindingProperty {
   const BindingProperty& At(std::size_t index) const;
   BindingProperty& PushBack();
   void Reserve(std::size_t capacity);
+  // Appends the values, moving each in; the collection grows once. For readers that gather a
+  // collection's elements before they place them.
+  void AppendElements(std::span<BindingProperty> values);
   void SetCollection();
   std::span<BindingProperty> Elements();
   std::span<const BindingProperty> Elements() const;
@@ -183,6 +193,11 @@ class BindingProperty {
   const BindingProperty& Find(std::string_view name) const;
   bool Contains(std::string_view name) const;
   void SetStructure();
+  // Makes this value a structure of exactly these members, moving each value in. Names in
+  // strictly ascending byte order are placed in one pass, as a reader that sorted them gives
+  // them; otherwise they are inserted one by one and a repeated name keeps its last value. The
+  // names and values must not lie in what this value holds now.
+  void AssignMembers(std::span<const BindingMemberSource> members);
   BindingMemberRange<BindingProperty> Members();
   BindingMemberRange<const BindingProperty> Members() const;
 
@@ -228,19 +243,26 @@ class BindingProperty {
   void BecomeCollection();
   void BecomeStructure();
   void GrowElements(std::size_t capacity);
+  void FreeElements(BindingProperty* elements, std::size_t capacity) noexcept;
   // Releases the payload block by block, for a child or a value sharing its storage.
   void ReleaseContents() noexcept;
   void ClearPayload() noexcept;
-  // Frees only what the pools do not hold, just before the whole storage is reset.
-  void ReleaseHeapParts() noexcept;
-  // For a root: frees what lives outside the pools, walking the tree only when something below
-  // the root holds such a block.
-  void ReleaseHeapPartsOfRoot() noexcept;
   void ClearAndResetStorage() noexcept;
   // Copies `source` into this empty value, interning strings in this value's storage.
   void CopyContentsFrom(const BindingProperty& source);
   void CopyElementsFrom(const BindingElementBlock& source);
   void TakeSameStorage(BindingProperty& source) noexcept;
+  // Moves `source` into this empty child: bitwise when it needs no storage or shares this one.
+  void TakeMember(BindingProperty& source) {
+    if (source.UsesStorage() && source.storage_ != storage_) {
+      *this = std::move(source);
+      return;
+    }
+    payload_ = source.payload_;
+    kind_ = source.kind_;
+    source.kind_ = BindingPropertyKind::kEmpty;
+    source.payload_.bits = 0;
+  }
 
   union Payload {
     std::uint64_t bits;

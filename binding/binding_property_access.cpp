@@ -14,6 +14,13 @@ namespace {
 
 constinit const BindingProperty gEmptyValue;
 
+// Byte order of names; most neighbours differ in their first byte.
+bool NameBefore(std::string_view a, std::string_view b) {
+  if (!a.empty() && !b.empty() && a[0] != b[0])
+    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+  return a < b;
+}
+
 bool SameMembers(const MemberMap& left, const MemberMap& right) {
   if (left.size() != right.size())
     return false;
@@ -108,6 +115,24 @@ void BindingProperty::Reserve(std::size_t capacity) {
   GrowElements(capacity);
 }
 
+// A collection appended to again grows geometrically, so that repeated appends stay linear.
+void BindingProperty::AppendElements(std::span<BindingProperty> values) {
+  SetCollection();
+  if (values.empty())
+    return;
+  BindingElementBlock& block = *payload_.collection;
+  std::size_t wanted = std::size_t{block.size} + values.size();
+  if (wanted > block.capacity && block.size != 0)
+    wanted = std::max(wanted, std::size_t{block.capacity} * 2);
+  GrowElements(wanted);
+  for (BindingProperty& value : values) {
+    BindingProperty* element =
+        new (block.elements + block.size) BindingProperty(storage_, ChildTag{});
+    element->TakeMember(value);
+    ++block.size;
+  }
+}
+
 void BindingProperty::SetCollection() {
   if (kind_ == BindingPropertyKind::kCollection)
     return;
@@ -151,6 +176,21 @@ const BindingProperty& BindingProperty::Find(std::string_view name) const {
 
 bool BindingProperty::Contains(std::string_view name) const {
   return kind_ == BindingPropertyKind::kStructure && payload_.structure->Find(name) != nullptr;
+}
+
+void BindingProperty::AssignMembers(std::span<const BindingMemberSource> members) {
+  if (kind_ != BindingPropertyKind::kStructure || payload_.structure->size() != 0) {
+    Clear();
+    BecomeStructure();
+  }
+  for (std::size_t i = 1; i < members.size(); ++i) {
+    if (!NameBefore(members[i - 1].name, members[i].name)) {
+      for (const BindingMemberSource& member : members)
+        payload_.structure->FindOrInsert(member.name) = std::move(*member.value);
+      return;
+    }
+  }
+  payload_.structure->AssignSorted(members);
 }
 
 void BindingProperty::SetStructure() {

@@ -1,6 +1,7 @@
 // BindingStorage: where a root value and its children keep everything that is not a scalar: the
-// intern table of their strings and one slab pool per kind of block. It belongs to exactly one
-// root value (see binding_property.h for the lifetime rule) and is never locked.
+// intern table of their strings, one slab pool per kind of block and the list of its heap blocks.
+// It belongs to exactly one root value (see binding_property.h for the lifetime rule) and is
+// never locked.
 #pragma once
 
 #include <cstddef>
@@ -19,11 +20,23 @@ class BindingStorage {
     kCollection,
     kStructure,
     kMemberValue,
-    kSmallChunk,
-    kMediumChunk,
-    kLargeChunk,
+    // Member chunks of 2, 4, 8, 12, 16, 20 and 84 members (kMemberChunkCapacities).
+    kChunk2,
+    kChunk4,
+    kChunk8,
+    kChunk12,
+    kChunk16,
+    kChunk20,
+    kChunk84,
+    // Element arrays of 2, 4, 8, 16 and 32 values; longer ones are heap blocks.
+    kElements2,
+    kElements4,
+    kElements8,
+    kElements16,
+    kElements32,
   };
-  static constexpr std::size_t kBlockKinds = 8;
+  static constexpr std::size_t kBlockKinds = 17;
+  static constexpr std::size_t kLargestPooledElements = 32;
 
   BindingStorage();
   ~BindingStorage();
@@ -39,21 +52,41 @@ class BindingStorage {
     return pools_[static_cast<std::size_t>(block)].blockSize();
   }
 
-  // Counts the counting-allocator blocks that hang off this storage's blocks (blob bytes, element
-  // arrays, member slot arrays), so that clearing a tree without any below its root need not walk
-  // it.
-  void NoteHeapPart() { ++heapParts_; }
-  void ForgetHeapPart() { --heapParts_; }
-  std::size_t heapParts() const { return heapParts_; }
+  // Blocks too large for the pools (long element arrays, member slot arrays, blob bytes), from
+  // the counting allocator. Each is linked into the storage's list, so that Reset frees them
+  // all without walking the tree. Ends the process when memory cannot be had.
+  void* AllocateHeap(std::size_t bytes) { return Link(NewHeapBlock(bytes)); }
+  void* ReallocateHeap(void* block, std::size_t bytes);
+  void FreeHeap(void* block);
+  // A heap block made before the storage may take it (blob bytes copied ahead of a Clear), then
+  // linked: or freed with FreeUnlinkedHeap if it never is.
+  static void* NewUnlinkedHeap(std::size_t bytes) { return NewHeapBlock(bytes) + 1; }
+  static void FreeUnlinkedHeap(void* block);
+  void LinkHeap(void* block) { Link(static_cast<HeapLink*>(block) - 1); }
 
-  // Forgets every string and block at once and hands all pages back: the root's whole tree is
-  // gone and whatever lived outside the pools has been freed already.
+  // Forgets every string and block at once, frees the heap blocks and hands all pages back: the
+  // root's whole tree is gone.
   void Reset();
 
  private:
+  // Opens every heap block; two pointers keep the payload as aligned as the block itself.
+  struct HeapLink {
+    HeapLink* previous;
+    HeapLink* next;
+  };
+
+  static HeapLink* NewHeapBlock(std::size_t bytes);
+  void* Link(HeapLink* link) {
+    link->previous = &heapBlocks_;
+    link->next = heapBlocks_.next;
+    heapBlocks_.next->previous = link;
+    heapBlocks_.next = link;
+    return link + 1;
+  }
+
   InternTable texts_;
   SlabPool pools_[kBlockKinds];
-  std::size_t heapParts_ = 0;
+  HeapLink heapBlocks_;  // the list's sentinel: circular, empty when it points at itself
 };
 
 }  // namespace Zorv

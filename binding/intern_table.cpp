@@ -19,6 +19,35 @@ void* AllocateOrFail(std::size_t bytes) {
   return block;
 }
 
+// Up to eight bytes of `text` as one word; shorter texts are read with overlapping
+// loads, so no byte outside the text is touched.
+std::uint64_t Word(const char* text, std::size_t size) {
+  std::uint64_t word = 0;
+  if (size >= 8) {
+    std::memcpy(&word, text, 8);
+  } else if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, text, 4);
+    std::memcpy(&tail, text + size - 4, 4);
+    word = (std::uint64_t{tail} << 32) | head;
+  } else if (size != 0) {
+    word = static_cast<unsigned char>(text[0]) |
+           (std::uint64_t{static_cast<unsigned char>(text[size / 2])} << 8) |
+           (std::uint64_t{static_cast<unsigned char>(text[size - 1])} << 16);
+  }
+  return word;
+}
+
+// Whether two texts of `size` bytes are equal; short ones compare as two words.
+bool SameBytes(const char* a, const char* b, std::size_t size) {
+  if (size > 16)
+    return std::memcmp(a, b, size) == 0;
+  const std::size_t tail = size > 8 ? size - 8 : 0;
+  return Word(a, size) == Word(b, size) &&
+         Word(a + tail, size - tail) == Word(b + tail, size - tail);
+}
+
 }  // namespace
 
 InternTable::InternTable()
@@ -41,8 +70,37 @@ std::size_t InternTable::CellClass(std::size_t length) {
   return kLargeCell;
 }
 
+// The length and the first and last eight bytes, mixed; a slot only has to be a good guess.
+std::size_t InternTable::RecentSlot(std::string_view text) {
+  const std::size_t size = text.size();
+  const std::uint64_t head = Word(text.data(), size);
+  const std::uint64_t tail = size > 8 ? Word(text.data() + size - 8, 8) : 0;
+  const std::uint64_t mixed =
+      (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ (size * 0x165667B1u);
+  return static_cast<std::size_t>(mixed >> (64 - kRecentBits));
+}
+
 InternedText* InternTable::Intern(std::string_view text) {
   return Intern(text, dul::Fnv1a(text));
+}
+
+InternedText* InternTable::InternName(std::string_view text) {
+  if (text.empty())
+    return InternedText::Empty();
+  // Two ways per slot: a new cell goes first and the one it displaces second.
+  InternedText** ways = &recent_[RecentSlot(text) * 2];
+  for (int way = 0; way < 2; ++way) {
+    InternedText* recent = ways[way];
+    if (recent != nullptr && recent->length == text.size() &&
+        SameBytes(recent->data(), text.data(), text.size())) {
+      ++recent->references;
+      return recent;
+    }
+  }
+  recentUsed_ = true;
+  ways[1] = ways[0];
+  ways[0] = Intern(text, dul::Fnv1a(text));
+  return ways[0];
 }
 
 InternedText* InternTable::Intern(std::string_view text, std::uint32_t hash) {
@@ -113,6 +171,11 @@ void InternTable::Remove(InternedText* cell) {
   while (*link != cell)
     link = &(*link)->next;
   *link = cell->next;
+  InternedText** ways = &recent_[RecentSlot(cell->view()) * 2];
+  for (int way = 0; way < 2; ++way) {
+    if (ways[way] == cell)
+      ways[way] = nullptr;
+  }
   FreeCell(cell);
   if (--count_ == 0)
     ForgetBuckets();
@@ -152,6 +215,9 @@ void InternTable::ForgetBuckets() {
   buckets_ = inlineBuckets_;
   bucketCount_ = kInitialBuckets;
   std::memset(inlineBuckets_, 0, sizeof(inlineBuckets_));
+  if (recentUsed_)
+    std::memset(recent_, 0, sizeof(recent_));
+  recentUsed_ = false;
 }
 
 void InternTable::Reset(PageChain& pages) {

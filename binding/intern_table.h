@@ -1,7 +1,9 @@
 // InternTable: the strings of one storage, each stored once and shared by reference count. A hash
 // set keyed by FNV-1a, starting with 8 buckets and doubling whenever it holds more cells than
 // buckets. The empty string is never stored: it is the shared, uncounted InternedText::Empty().
-// Short cells come from size-class slab pools, long ones from the counting allocator.
+// Short cells come from size-class slab pools, long ones from the counting allocator. A small
+// direct-mapped cache of recently interned member names, chosen by a hash of a few words, answers
+// the names a document repeats without computing FNV-1a over the whole text.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +18,8 @@ namespace Zorv {
 class InternTable {
  public:
   static constexpr std::size_t kInitialBuckets = 8;
+  static constexpr std::size_t kRecentBits = 7;
+  static constexpr std::size_t kRecentCells = std::size_t{2} << kRecentBits;
 
   InternTable();
   ~InternTable();
@@ -24,6 +28,9 @@ class InternTable {
 
   // The cell of `text` with one more reference (a new cell with one reference if it was absent).
   InternedText* Intern(std::string_view text);
+  // The same for a member name: names repeat far more than values do, so they go through the
+  // cache of recent cells, which values would only crowd out.
+  InternedText* InternName(std::string_view text);
   // The same, for a text whose FNV-1a hash is known (a cell of another table).
   InternedText* Intern(std::string_view text, std::uint32_t hash);
   // Grows the buckets ahead of `cells` cells, so that a bulk copy does not rehash repeatedly.
@@ -53,6 +60,7 @@ class InternTable {
   static constexpr std::size_t kLargeCell = kCellClasses;
 
   static std::size_t CellClass(std::size_t length);
+  static std::size_t RecentSlot(std::string_view text);
   InternedText* NewCell(std::string_view text, std::uint32_t hash);
   void FreeCell(InternedText* cell);
   void Remove(InternedText* cell);
@@ -64,6 +72,8 @@ class InternTable {
   std::size_t count_ = 0;
   std::size_t largeCells_ = 0;
   InternedText* inlineBuckets_[kInitialBuckets] = {};
+  InternedText* recent_[kRecentCells] = {};
+  bool recentUsed_ = false;  // whether recent_ may hold anything, so that emptying skips it
   SlabPool cellPools_[kCellClasses];
 };
 

@@ -1,24 +1,21 @@
 #include "binding/member_map.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
 
 #include "binding/binding_storage.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
 
 namespace Zorv {
 namespace {
 
-constexpr std::uint8_t kLargeClass = 2;
+constexpr std::uint8_t kLargeClass = std::size(kMemberChunkCapacities) - 1;
 constexpr std::size_t kUnknownShare = SIZE_MAX;
 
 BindingStorage::Block ChunkBlock(std::uint8_t sizeClass) {
-  static constexpr BindingStorage::Block kBlocks[] = {BindingStorage::Block::kSmallChunk,
-                                                      BindingStorage::Block::kMediumChunk,
-                                                      BindingStorage::Block::kLargeChunk};
-  return kBlocks[sizeClass];
+  return static_cast<BindingStorage::Block>(
+      static_cast<std::size_t>(BindingStorage::Block::kChunk2) + sizeClass);
 }
 
 std::string_view NameOf(const MemberEntry& entry) {
@@ -97,25 +94,9 @@ void MemberMap::Destroy() noexcept {
     }
     FreeChunk(chunk);
   }
-  if (slots_ != &loneSlot_) {
-    dul::CountingFree(slots_);
-    storage.ForgetHeapPart();
-  }
-  storage.Free(BindingStorage::Block::kStructure, this);
-}
-
-void MemberMap::ReleaseHeapParts() noexcept {
-  for (std::uint32_t c = 0; c < chunkCount_; ++c) {
-    const MemberChunk* chunk = slots_[c].chunk;
-    for (std::uint16_t i = 0; i < chunk->count; ++i)
-      chunk->entries()[i].value->ReleaseHeapParts();
-  }
-  ReleaseOwnHeapParts();
-}
-
-void MemberMap::ReleaseOwnHeapParts() noexcept {
   if (slots_ != &loneSlot_)
-    dul::CountingFree(slots_);
+    storage.FreeHeap(slots_);
+  storage.Free(BindingStorage::Block::kStructure, this);
 }
 
 std::string_view MemberMap::FirstName(std::uint32_t chunk) const {
@@ -183,18 +164,18 @@ BindingProperty* MemberMap::Find(std::string_view name) const {
 
 BindingProperty& MemberMap::FindOrInsert(std::string_view name) {
   if (memberCount_ == 0)
-    return Append(storage_->texts().Intern(name), 0);
+    return Append(storage_->texts().InternName(name), 0);
   const MemberChunk* last = slots_[chunkCount_ - 1].chunk;
   const MemberEntry& lastEntry = last->entries()[last->count - 1];
   const NameComparison comparison = CompareNames(name, NameOf(lastEntry));
   if (comparison.order == 0)
     return *lastEntry.value;
   if (comparison.order > 0)  // names arriving in order, as most documents and records give them
-    return Append(storage_->texts().Intern(name), comparison.shared);
+    return Append(storage_->texts().InternName(name), comparison.shared);
   const Position position = Locate(name);
   if (position.found)
     return *slots_[position.chunk].chunk->entries()[position.index].value;
-  const MemberEntry entry{storage_->texts().Intern(name), NewValue()};
+  const MemberEntry entry{storage_->texts().InternName(name), NewValue()};
   InsertAt(position, entry);
   return *entry.value;
 }
@@ -228,6 +209,36 @@ void MemberMap::CopyFrom(const MemberMap& source) {
   }
 }
 
+// The names arrive sorted, so every chunk is filled in order and each prefix is what the chunk's
+// first and last names share.
+void MemberMap::AssignSorted(std::span<const BindingMemberSource> members) {
+  const std::size_t count = members.size();
+  if (count == 0)
+    return;
+  InternTable& texts = storage_->texts();
+  sharedPrefix_ = ClampLength(SharedPrefix(members.front().name, members.back().name));
+  std::uint8_t sizeClass = kLargeClass;
+  while (sizeClass > 0 && count <= kMemberChunkCapacities[sizeClass - 1])
+    --sizeClass;
+  for (std::size_t first = 0; first < count;) {
+    MemberChunk* chunk = NewChunk(sizeClass);
+    const std::size_t taken = std::min<std::size_t>(chunk->capacity, count - first);
+    const std::span<const BindingMemberSource> run = members.subspan(first, taken);
+    chunk->prefixLength = ClampLength(SharedPrefix(run.front().name, run.back().name));
+    std::uint64_t* keys = chunk->keys();
+    MemberEntry* entries = chunk->entries();
+    for (std::size_t i = 0; i < taken; ++i) {
+      keys[i] = NameKey(run[i].name, chunk->prefixLength);
+      entries[i] = {texts.InternName(run[i].name), NewValue()};
+      entries[i].value->TakeMember(*run[i].value);
+    }
+    chunk->count = static_cast<std::uint16_t>(taken);
+    memberCount_ += static_cast<std::uint32_t>(taken);
+    InsertChunk(chunkCount_, chunk, KeyOf(run.front().name));
+    first += taken;
+  }
+}
+
 BindingProperty* MemberMap::NewValue() {
   void* block = storage_->Allocate(BindingStorage::Block::kMemberValue);
   return new (block) BindingProperty(storage_, BindingProperty::ChildTag{});
@@ -237,8 +248,7 @@ MemberChunk* MemberMap::NewChunk(std::uint8_t sizeClass) {
   const BindingStorage::Block block = ChunkBlock(sizeClass);
   auto* chunk = static_cast<MemberChunk*>(storage_->Allocate(block));
   chunk->count = 0;
-  chunk->capacity = static_cast<std::uint16_t>((storage_->BlockSize(block) - sizeof(MemberChunk)) /
-                                               (sizeof(std::uint64_t) + sizeof(MemberEntry)));
+  chunk->capacity = kMemberChunkCapacities[sizeClass];
   chunk->sizeClass = sizeClass;
   chunk->prefixLength = 0;
   return chunk;
@@ -376,16 +386,11 @@ MemberChunk* MemberMap::GrowLoneChunk() {
 void MemberMap::InsertChunk(std::uint32_t at, MemberChunk* chunk, std::uint64_t firstKey) {
   if (chunkCount_ == chunkCapacity_) {
     const std::uint32_t capacity = chunkCapacity_ < 8 ? 8 : chunkCapacity_ * 2;
-    void* grown = slots_ == &loneSlot_
-                      ? dul::CountingAllocate(capacity * sizeof(MemberChunkSlot))
-                      : dul::CountingReallocate(slots_, capacity * sizeof(MemberChunkSlot));
-    if (grown == nullptr)
-      dul::FatalError("grown != nullptr", "Out of memory for binding structures", __FILE__,
-                      __LINE__, __func__);
-    if (slots_ == &loneSlot_) {
+    const bool lone = slots_ == &loneSlot_;
+    void* grown =
+        storage_->ReallocateHeap(lone ? nullptr : slots_, capacity * sizeof(MemberChunkSlot));
+    if (lone)
       std::memcpy(grown, &loneSlot_, sizeof(MemberChunkSlot));
-      storage_->NoteHeapPart();
-    }
     slots_ = static_cast<MemberChunkSlot*>(grown);
     chunkCapacity_ = capacity;
   }

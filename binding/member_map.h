@@ -2,13 +2,15 @@
 // char) order of their names. Each member's value is a block of its own, so a reference to it
 // survives later insertions. The order is kept in chunks of (name, value pointer) entries, a
 // one-level B-tree: a lookup is a binary search over the chunks' first names, then within one
-// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through three
-// sizes before chunks split.
+// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through seven
+// sizes (2 to 84 members) before chunks split; a map built from sorted members in one go takes the
+// smallest size that holds them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <span>
 #include <string_view>
 
 #include "binding/binding_property.h"
@@ -39,6 +41,13 @@ struct alignas(8) MemberChunk {
   }
 };
 static_assert(sizeof(MemberChunk) == 16);
+
+// The capacities of the chunk sizes, smallest first, and the bytes of a chunk of `capacity`
+// members: header, keys and entries.
+inline constexpr std::uint16_t kMemberChunkCapacities[] = {2, 4, 8, 12, 16, 20, 84};
+constexpr std::size_t MemberChunkBytes(std::size_t capacity) {
+  return sizeof(MemberChunk) + capacity * (sizeof(std::uint64_t) + sizeof(MemberEntry));
+}
 
 // A chunk and the key of its first name, taken after the prefix that every name of the map
 // shares; the chunk-level search reads only these slots.
@@ -110,11 +119,6 @@ class MemberMap {
   static MemberMap* Create(BindingStorage& storage);
   // Releases every member, block by block, then the map itself.
   void Destroy() noexcept;
-  // Frees only what the pools do not hold, just before the whole storage is reset; `Own` only
-  // what the map itself holds, when nothing below it holds any.
-  void ReleaseHeapParts() noexcept;
-  void ReleaseOwnHeapParts() noexcept;
-  bool HoldsHeapPart() const { return slots_ != &loneSlot_; }
 
   std::size_t size() const { return memberCount_; }
   BindingProperty* Find(std::string_view name) const;
@@ -122,6 +126,9 @@ class MemberMap {
   BindingProperty& FindOrInsert(std::string_view name);
   // Rebuilds the members of `source`, in order, into this empty map.
   void CopyFrom(const MemberMap& source);
+  // Fills this empty map with members whose names are in strictly ascending byte order, moving
+  // each value in.
+  void AssignSorted(std::span<const BindingMemberSource> members);
 
   const MemberChunkSlot* slotsBegin() const { return slots_; }
   const MemberChunkSlot* slotsEnd() const { return slots_ + chunkCount_; }

@@ -60,7 +60,8 @@ void FailInvalidType(BindingResult& result, std::string_view name, std::string_v
 template <class Number>
 void FailOutOfRange(BindingResult& result, const Number& value, std::string_view name,
                     std::string_view typeName) {
-  result.SetError(FormatText("Value %1 for '%2' of type %3 is out of range", value, name, typeName));
+  result.SetError(
+      FormatText("Value %1 for '%2' of type %3 is out of range", value, name, typeName));
 }
 
 void FailIncorrectFormat(BindingResult& result, std::string_view text, std::string_view name,
@@ -132,7 +133,8 @@ bool IsBase64Text(std::string_view text) {
   for (const char c : text) {
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     const bool digit = c >= '0' && c <= '9';
-    if (!letter && !digit && c != '+' && c != '/' && c != '=') return false;
+    if (!letter && !digit && c != '+' && c != '/' && c != '=')
+      return false;
   }
   return true;
 }
@@ -191,7 +193,8 @@ void ReadSignedAs(BindingResult& result, std::int64_t& target, const BindingProp
     case BindingPropertyKind::kString: {
       const std::string_view text = input.GetString();
       const NumberText<std::int64_t> parsed = ParseSignedText(text);
-      if (!AcceptParsed(result, parsed, text, name, typeName)) return;
+      if (!AcceptParsed(result, parsed, text, name, typeName))
+        return;
       const IntegerRange range = RangeOf(kind);
       if (parsed.value < range.signedMin || parsed.value > range.signedMax) {
         return FailOutOfRange(result, text, name, typeName);
@@ -227,7 +230,8 @@ void ReadUnsigned(BindingResult& result, std::uint64_t& target, const BindingPro
     case BindingPropertyKind::kString: {
       const std::string_view text = input.GetString();
       const NumberText<std::uint64_t> parsed = ParseUnsignedText(text);
-      if (!AcceptParsed(result, parsed, text, name, typeName)) return;
+      if (!AcceptParsed(result, parsed, text, name, typeName))
+        return;
       if (parsed.value > RangeOf(kind).unsignedMax) {
         return FailOutOfRange(result, text, name, typeName);
       }
@@ -266,15 +270,18 @@ void ReadFloating(BindingResult& result, double& target, const BindingProperty& 
     case BindingPropertyKind::kString: {
       const std::string_view text = input.GetString();
       const NumberText<double> parsed = ParseDoubleText(text);
-      if (!AcceptParsed(result, parsed, text, name, typeName)) return;
-      if (std::fabs(parsed.value) > BoundOf(kind)) return FailOutOfRange(result, text, name, typeName);
+      if (!AcceptParsed(result, parsed, text, name, typeName))
+        return;
+      if (std::fabs(parsed.value) > BoundOf(kind))
+        return FailOutOfRange(result, text, name, typeName);
       target = parsed.value;
       return;
     }
     default:
       return FailInvalidType(result, name, typeName, input);
   }
-  if (std::fabs(value) > BoundOf(kind)) return FailOutOfRange(result, value, name, typeName);
+  if (std::fabs(value) > BoundOf(kind))
+    return FailOutOfRange(result, value, name, typeName);
   target = value;  // a NaN passes the bound test and is stored
 }
 
@@ -333,8 +340,8 @@ namespace {
 template <class Number>
 void FailNotEnumValue(BindingResult& result, const Number& value,
                       const BindingTypeDescriptor& descriptor, std::string_view name) {
-  result.SetError(FormatText("%1 is not a valid %2 enumeration value for '%3'.", value,
-                             descriptor.name, name));
+  result.SetError(
+      FormatText("%1 is not a valid %2 enumeration value for '%3'.", value, descriptor.name, name));
 }
 
 // A number of any width that must be one of the enum's values.
@@ -361,7 +368,8 @@ void ReadEnumText(BindingResult& result, std::int32_t& target, const BindingProp
   }
   std::int64_t number = 0;
   ReadSignedAs(result, number, input, name, BindingTypeKind::kInt32, descriptor.name);
-  if (!result.ok()) return;
+  if (!result.ok())
+    return;
   if (!BindingTypeRegistry::IsEnumValue(descriptor, static_cast<std::int32_t>(number))) {
     return FailNotEnumValue(result, text, descriptor, name);
   }
@@ -425,9 +433,8 @@ void FailUnregisteredOutput(BindingResult& result) {
 }
 
 void FailSerialization(BindingResult& result, std::string_view readableTypeName) {
-  result.SetError(
-      FormatText("Failed to convert type \"%1\" to BindingProperty for serialization",
-                 readableTypeName));
+  result.SetError(FormatText("Failed to convert type \"%1\" to BindingProperty for serialization",
+                             readableTypeName));
 }
 
 std::int32_t ReadEnumStorage(const void* source, std::size_t width) {

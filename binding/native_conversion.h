@@ -66,8 +66,8 @@ void FailSerialization(BindingResult& result, std::string_view readableTypeName)
 void ReadRecord(BindingResult& result, void* target, const BindingProperty& input,
                 std::string_view name, const BindingTypeDescriptor& descriptor,
                 const BindingTypeRegistry& registry);
-void WriteRecord(BindingResult& result, const void* source,
-                 const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry);
+void WriteRecord(BindingResult& result, const void* source, const BindingTypeDescriptor& descriptor,
+                 const BindingTypeRegistry& registry);
 std::int32_t ReadEnumStorage(const void* source, std::size_t width);
 
 template <class T>
@@ -79,11 +79,13 @@ template <class Element>
 void ReadVector(BindingResult& result, std::vector<Element>& target, const BindingProperty& input,
                 std::string_view name, const BindingTypeRegistry& registry) {
   target.clear();
-  if (!AcceptCollection(result, input, name)) return;
+  if (!AcceptCollection(result, input, name))
+    return;
   target.resize(input.Size());
   const auto elements = input.Elements();
   for (std::size_t i = 0; i < elements.size() && result.ok(); ++i) {
-    if (elements[i].IsEmpty()) continue;  // keeps the element type's default
+    if (elements[i].IsEmpty())
+      continue;  // keeps the element type's default
     if constexpr (std::is_same_v<Element, bool>) {
       bool element = false;
       FromBinding(result, element, elements[i], name, registry);
@@ -99,10 +101,12 @@ void ReadMap(BindingResult& result, std::map<std::string, Value>& target,
              const BindingProperty& input, std::string_view name,
              const BindingTypeRegistry& registry) {
   target.clear();
-  if (!AcceptStructure(result, input, name)) return;
+  if (!AcceptStructure(result, input, name))
+    return;
   for (const auto& [key, value] : input.Members()) {
     FromBinding(result, target[std::string(key)], value, name, registry);
-    if (!result.ok()) return;
+    if (!result.ok())
+      return;
   }
 }
 
@@ -129,28 +133,34 @@ void WriteElements(BindingResult& result, std::size_t count, Each writeOne) {
 template <class T>
 void FromBinding(BindingResult& result, T& target, const BindingProperty& input,
                  std::string_view name, const BindingTypeRegistry& registry) {
-  if (!result.ok()) return;
+  if (!result.ok())
+    return;
   constexpr BindingTypeKind kKind = BindingKindOf<T>();
   if constexpr (kKind == BindingTypeKind::kBool) {
     conversion::ReadBool(result, target, input, name);
   } else if constexpr (kKind == BindingTypeKind::kEnum) {
     const BindingTypeDescriptor* descriptor = conversion::DescriptorOf<T>(registry);
-    if (descriptor == nullptr) return conversion::FailUnregisteredInput(result, name);
+    if (descriptor == nullptr)
+      return conversion::FailUnregisteredInput(result, name);
     std::int32_t number = 0;
     conversion::ReadEnum(result, number, input, name, *descriptor);
-    if (result.ok()) target = static_cast<T>(number);
+    if (result.ok())
+      target = static_cast<T>(number);
   } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
     std::int64_t number = 0;
     conversion::ReadSigned(result, number, input, name, kKind);
-    if (result.ok()) target = static_cast<T>(number);
+    if (result.ok())
+      target = static_cast<T>(number);
   } else if constexpr (std::is_integral_v<T>) {
     std::uint64_t number = 0;
     conversion::ReadUnsigned(result, number, input, name, kKind);
-    if (result.ok()) target = static_cast<T>(number);
+    if (result.ok())
+      target = static_cast<T>(number);
   } else if constexpr (std::is_floating_point_v<T>) {
     double number = 0;
     conversion::ReadFloating(result, number, input, name, kKind);
-    if (result.ok()) target = static_cast<T>(number);
+    if (result.ok())
+      target = static_cast<T>(number);
   } else if constexpr (kKind == BindingTypeKind::kString) {
     conversion::ReadString(result, target, input, name, registry);
   } else if constexpr (kKind == BindingTypeKind::kObject) {
@@ -163,7 +173,8 @@ void FromBinding(BindingResult& result, T& target, const BindingProperty& input,
     conversion::ReadMap(result, target, input, name, registry);
   } else {
     const BindingTypeDescriptor* descriptor = conversion::DescriptorOf<T>(registry);
-    if (descriptor == nullptr) return conversion::FailUnregisteredInput(result, name);
+    if (descriptor == nullptr)
+      return conversion::FailUnregisteredInput(result, name);
     conversion::ReadRecord(result, &target, input, name, *descriptor, registry);
   }
 }
@@ -187,12 +198,14 @@ void ToBinding(BindingResult& result, const T& value, const BindingTypeRegistry&
     for (const auto& [key, element] : value) {
       BindingResult converted;
       ToBinding(converted, element, registry);
-      if (!converted.ok()) return result.SetError(std::string(converted.ErrorText()));
+      if (!converted.ok())
+        return result.SetError(std::string(converted.ErrorText()));
       result.value().Member(key) = std::move(converted.value());
     }
   } else if constexpr (kKind == BindingTypeKind::kStruct) {
     const BindingTypeDescriptor* descriptor = conversion::DescriptorOf<T>(registry);
-    if (descriptor == nullptr) return conversion::FailUnregisteredOutput(result);
+    if (descriptor == nullptr)
+      return conversion::FailUnregisteredOutput(result);
     conversion::WriteRecord(result, &value, *descriptor, registry);
   } else if constexpr (kKind == BindingTypeKind::kObject) {
     result = value;
@@ -206,7 +219,8 @@ template <class T>
 BindingResult SerializeToBinding(const T& value, const BindingTypeRegistry& registry) {
   BindingResult result;
   ToBinding(result, value, registry);
-  if (!result.ok()) conversion::FailSerialization(result, ::StaticType::Name<T>().name);
+  if (!result.ok())
+    conversion::FailSerialization(result, ::StaticType::Name<T>().name);
   return result;
 }
 

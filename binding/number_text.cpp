@@ -30,7 +30,8 @@ NumberText<Number> ParseWhole(std::string_view text, Parse parse) {
 
 bool StartsNegative(std::string_view text) {
   std::size_t at = 0;
-  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+    ++at;
   return at < text.size() && text[at] == '-';
 }
 
@@ -43,15 +44,16 @@ NumberText<std::int64_t> ParseSignedText(std::string_view text) {
 }
 
 NumberText<std::uint64_t> ParseUnsignedText(std::string_view text) {
-  if (StartsNegative(text)) return {NumberTextStatus::kOutOfRange, 0};
+  if (StartsNegative(text))
+    return {NumberTextStatus::kOutOfRange, 0};
   return ParseWhole<std::uint64_t>(text, [](const char* begin, char** end) {
     return static_cast<std::uint64_t>(std::strtoull(begin, end, 0));
   });
 }
 
 NumberText<double> ParseDoubleText(std::string_view text) {
-  NumberText<double> result =
-      ParseWhole<double>(text, [](const char* begin, char** end) { return std::strtod(begin, end); });
+  NumberText<double> result = ParseWhole<double>(
+      text, [](const char* begin, char** end) { return std::strtod(begin, end); });
   // strtod reports ERANGE also for tiny values that underflow to zero; those are in range.
   if (result.status == NumberTextStatus::kOutOfRange && !std::isinf(result.value)) {
     result.status = NumberTextStatus::kOk;

@@ -58,7 +58,8 @@ void ReadField(BindingResult& result, void* record, const BindingFieldDescriptor
     FromBinding(result, *static_cast<Field*>(target), member, field.name, registry);
     return true;
   });
-  if (!known) FailUnregisteredInput(result, field.name);
+  if (!known)
+    FailUnregisteredInput(result, field.name);
 }
 
 void WriteField(BindingResult& result, const void* record, const BindingFieldDescriptor& field,
@@ -72,7 +73,8 @@ void WriteField(BindingResult& result, const void* record, const BindingFieldDes
     ToBinding(result, *static_cast<const Field*>(source), registry);
     return true;
   });
-  if (!known) FailUnregisteredOutput(result);
+  if (!known)
+    FailUnregisteredOutput(result);
 }
 
 // Values that an omit-when-empty field leaves out: empty, false, zero (not NaN), nothing inside.
@@ -100,33 +102,37 @@ bool IsOmittable(const BindingProperty& value) {
 void ReadRecord(BindingResult& result, void* target, const BindingProperty& input,
                 std::string_view name, const BindingTypeDescriptor& descriptor,
                 const BindingTypeRegistry& registry) {
-  if (!result.ok()) return;
+  if (!result.ok())
+    return;
   if (input.Kind() != BindingPropertyKind::kStructure) {
-    return result.SetError(FormatText(
-        "Couldn't assign value to '%1' of type %2 because the input not a structure.", name,
-        descriptor.name));
+    return result.SetError(
+        FormatText("Couldn't assign value to '%1' of type %2 because the input not a structure.",
+                   name, descriptor.name));
   }
   for (const BindingFieldDescriptor& field : descriptor.fields) {
     const BindingProperty& member = input.Find(field.name);
     if (member.IsEmpty()) {
-      if (!HasFlag(field.flags, BindingFieldFlags::kRequired)) continue;
+      if (!HasFlag(field.flags, BindingFieldFlags::kRequired))
+        continue;
       return result.SetError(
           FormatText("Couldn't assign value to '%1' of type %2 because the input structure "
                      "doesn't have required field '%3'.",
                      name, descriptor.name, field.name));
     }
     ReadField(result, target, field, member, registry);
-    if (!result.ok()) return;
+    if (!result.ok())
+      return;
   }
 }
 
-void WriteRecord(BindingResult& result, const void* source,
-                 const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
+void WriteRecord(BindingResult& result, const void* source, const BindingTypeDescriptor& descriptor,
+                 const BindingTypeRegistry& registry) {
   result.ResetValue().SetStructure();
   for (const BindingFieldDescriptor& field : descriptor.fields) {
     BindingResult converted;
     WriteField(converted, source, field, registry);
-    if (!converted.ok()) return result.SetError(std::string(converted.ErrorText()));
+    if (!converted.ok())
+      return result.SetError(std::string(converted.ErrorText()));
     if (HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty) && IsOmittable(converted.value())) {
       continue;
     }

@@ -37,12 +37,9 @@ SlabPool::Slab* SlabPool::AddSlab() {
       dul::FatalError("page != nullptr", "Out of memory for binding values", __FILE__, __LINE__,
                       __func__);
   }
-  for (std::uint16_t index = 0; index < blocksPerSlab_; ++index) {
-    const std::uint16_t next = index + 1 < blocksPerSlab_ ? index + 1 : kNoBlock;
-    std::memcpy(BlockAt(slab, index), &next, sizeof(next));
-  }
   slab->blocksInUse = 0;
-  slab->firstFree = 0;
+  slab->firstFree = kNoBlock;
+  slab->handedOut = 0;
   Link(slab, partial_);
   return slab;
 }

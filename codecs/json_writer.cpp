@@ -13,30 +13,36 @@
 #include "binding/binding_type_registry.h"
 #include "codecs/base64.h"
 #include "codecs/json_allocator.h"
-#include "codecs/value_visitor.h"
+#include "codecs/value_walk.h"
 #include "runtime/allocation_counters.h"
 #include "runtime/fatal_error.h"
 
 namespace Zorv {
 namespace {
 
-constexpr std::size_t kFirstPieceBytes = 256;
-constexpr std::size_t kLargestPieceBytes = 64 * 1024;
+constexpr std::size_t kFirstTextBytes = 256;
+constexpr std::size_t kDirectTextBytes = 1024 * 1024;
+constexpr std::size_t kPieceBytes = 64 * 1024;
 constexpr unsigned kIndentSpaces = 4;
 
-// The writers' output stream. The text is written into pieces of growing size, up to 64 KiB, so
-// that growing never copies and large texts reuse heap blocks instead of fresh pages; Finish
-// joins the pieces once. With a separator, each line break the pretty writer emits is written as
-// the separator (a line feed inside a string is always escaped, so it never reaches Put).
+// The writers' output stream. The first megabyte is written straight into the string that is
+// returned, doubling as it fills, so that most texts need no copy at the end. Beyond it the text
+// goes into 64 KiB pieces, which reuse heap blocks instead of fresh pages while growing never
+// copies, and Finish joins them once. With a separator, each line break the pretty writer emits
+// is written as the separator (a line feed inside a string is always escaped, so it never
+// reaches Put).
 class TextSink {
  public:
   using Ch = char;
 
-  explicit TextSink(std::string_view separator) : separator_(separator) {}
+  explicit TextSink(std::string_view separator) : separator_(separator) {
+    text_.resize(kFirstTextBytes);
+    cursor_ = text_.data();
+    end_ = cursor_ + text_.size();
+  }
   ~TextSink() {
     for (const Piece& piece : pieces_)
       dul::CountingFree(piece.begin);
-    dul::CountingFree(begin_);
   }
   TextSink(const TextSink&) = delete;
   TextSink& operator=(const TextSink&) = delete;
@@ -55,18 +61,11 @@ class TextSink {
   }
   void Reserve(std::size_t count) {
     if (static_cast<std::size_t>(end_ - cursor_) < count)
-      StartPiece(count);
+      Grow(count);
   }
   void Flush() {}
 
-  std::string Finish() const {
-    std::string text;
-    text.reserve(finishedBytes_ + static_cast<std::size_t>(cursor_ - begin_));
-    for (const Piece& piece : pieces_)
-      text.append(piece.begin, piece.length);
-    text.append(begin_, cursor_);
-    return text;
-  }
+  std::string Finish();
 
  private:
   struct Piece {
@@ -79,29 +78,58 @@ class TextSink {
     std::memcpy(cursor_, separator_.data(), separator_.size());
     cursor_ += separator_.size();
   }
-  void StartPiece(std::size_t count) {
-    if (begin_ != nullptr) {
-      pieces_.push_back({begin_, static_cast<std::size_t>(cursor_ - begin_)});
-      finishedBytes_ += pieces_.back().length;
-    }
-    nextPieceBytes_ = std::min(nextPieceBytes_ * 2, kLargestPieceBytes);
-    const std::size_t size = std::max(nextPieceBytes_, count);
-    begin_ = static_cast<char*>(dul::CountingAllocate(size));
-    if (begin_ == nullptr)
-      dul::FatalError("begin_ != nullptr", "Out of memory for JSON text", __FILE__, __LINE__,
-                      __func__);
-    cursor_ = begin_;
-    end_ = begin_ + size;
+  void Grow(std::size_t count);
+  void ClosePiece() {
+    if (!pieces_.empty())
+      pieces_.back().length = static_cast<std::size_t>(cursor_ - pieces_.back().begin);
   }
 
-  std::vector<Piece> pieces_;  // full pieces, in order
-  std::size_t finishedBytes_ = 0;
-  std::size_t nextPieceBytes_ = kFirstPieceBytes / 2;
-  char* begin_ = nullptr;
+  std::string text_;           // the start of the text, up to kDirectTextBytes
+  std::size_t textBytes_ = 0;  // the bytes of text_ in use, once pieces have begun
+  std::vector<Piece> pieces_;  // what follows, in order; the last one is being written
   char* cursor_ = nullptr;
   char* end_ = nullptr;
   std::string_view separator_;
 };
+
+void TextSink::Grow(std::size_t count) {
+  if (pieces_.empty()) {
+    const auto used = static_cast<std::size_t>(cursor_ - text_.data());
+    const std::size_t wanted = std::max(text_.size() * 2, used + count);
+    if (wanted <= kDirectTextBytes) {
+      text_.resize(wanted);
+      cursor_ = text_.data() + used;
+      end_ = text_.data() + text_.size();
+      return;
+    }
+    textBytes_ = used;
+  }
+  ClosePiece();
+  const std::size_t size = std::max(kPieceBytes, count);
+  auto* piece = static_cast<char*>(dul::CountingAllocate(size));
+  if (piece == nullptr)
+    dul::FatalError("piece != nullptr", "Out of memory for JSON text", __FILE__, __LINE__,
+                    __func__);
+  pieces_.push_back({piece, 0});
+  cursor_ = piece;
+  end_ = piece + size;
+}
+
+std::string TextSink::Finish() {
+  if (pieces_.empty()) {
+    text_.resize(static_cast<std::size_t>(cursor_ - text_.data()));
+    return std::move(text_);
+  }
+  ClosePiece();
+  std::size_t total = textBytes_;
+  for (const Piece& piece : pieces_)
+    total += piece.length;
+  text_.resize(textBytes_);
+  text_.reserve(total);
+  for (const Piece& piece : pieces_)
+    text_.append(piece.begin, piece.length);
+  return std::move(text_);
+}
 
 // The writers reserve before a run of PutUnsafe calls; these let them do so on the sink.
 inline void PutReserve(TextSink& sink, std::size_t count) {
@@ -175,7 +203,7 @@ std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* r
   if constexpr (std::is_same_v<Writer, IndentedWriter>)
     writer.SetIndent(' ', kIndentSpaces);
   JsonWriteVisitor<Writer> visitor(writer, registry);
-  WalkValue(value, visitor);
+  WalkValueWith(value, visitor);  // the visitor's type is final: its calls are direct
   return sink.Finish();
 }
 

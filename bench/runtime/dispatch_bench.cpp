@@ -1,0 +1,364 @@
+// Request dispatch through Remoting on the item-set resource: a GET that only matches the path
+// and binds summonerId, against one std::regex_match of the same path and the route template's
+// own match; a PUT with a 100-set JSON body, end to end and split into its parse, its conversion
+// into the native document and its handler. Each benchmark first checks that its work succeeds.
+// The counter "allocs" is allocation calls per iteration.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binding/binding_type_builder.h"
+#include "binding/binding_type_registry.h"
+#include "binding/native_conversion.h"
+#include "codecs/json_reader.h"
+#include "runtime/allocation_counters.h"
+#include "runtime/remoting.h"
+
+// Records of the item-set document's shape, registered here for the benchmark alone.
+namespace dispatch_bench {
+
+struct Item {
+  std::string id;
+  std::int32_t count = 0;
+};
+
+struct Block {
+  std::string type;
+  std::string hideIfSummonerSpell;
+  std::string showIfSummonerSpell;
+  std::vector<Item> items;
+};
+
+struct PreferredItemSlot {
+  std::string id;
+  std::int32_t preferredItemSlot = 0;
+};
+
+struct ItemSet {
+  std::string uid;
+  std::string title;
+  std::string mode;
+  std::string map;
+  std::string type;
+  std::int32_t sortrank = 0;
+  std::string startedFrom;
+  std::vector<std::int32_t> associatedChampions;
+  std::vector<std::int32_t> associatedMaps;
+  std::vector<Block> blocks;
+  std::vector<PreferredItemSlot> preferredItemSlots;
+};
+
+struct ItemSets {
+  std::uint64_t timestamp = 0;
+  std::uint64_t accountId = 0;
+  std::vector<ItemSet> itemSets;
+};
+
+}  // namespace dispatch_bench
+
+DUL_BINDING_TYPE_NAME(struct, dispatch_bench::Item)
+DUL_BINDING_TYPE_NAME(struct, dispatch_bench::Block)
+DUL_BINDING_TYPE_NAME(struct, dispatch_bench::PreferredItemSlot)
+DUL_BINDING_TYPE_NAME(struct, dispatch_bench::ItemSet)
+DUL_BINDING_TYPE_NAME(struct, dispatch_bench::ItemSets)
+
+namespace dul::bench {
+namespace {
+
+using dispatch_bench::Block;
+using dispatch_bench::Item;
+using dispatch_bench::ItemSet;
+using dispatch_bench::ItemSets;
+using dispatch_bench::PreferredItemSlot;
+
+constexpr std::string_view kTemplate = "/dul-item-sets/v1/item-sets/{summonerId}/sets";
+constexpr const char* kRegex = "/dul-item-sets/v1/item-sets/([^/]*)/sets";
+constexpr const char* kPath = "/dul-item-sets/v1/item-sets/2743119/sets";
+constexpr std::uint64_t kSummonerId = 2743119;
+constexpr int kSetCount = 100;
+
+void RegisterRecords(Zorv::BindingTypeRegistry& registry) {
+  (void)Zorv::BeginType<Item>(registry, "BenchItem")
+      .AddField("id", "", &Item::id)
+      .AddField("count", "", &Item::count);
+  (void)Zorv::BeginType<Block>(registry, "BenchBlock")
+      .AddField("type", "", &Block::type)
+      .AddField("hideIfSummonerSpell", "", &Block::hideIfSummonerSpell)
+      .AddField("showIfSummonerSpell", "", &Block::showIfSummonerSpell)
+      .AddField("items", "", &Block::items);
+  (void)Zorv::BeginType<PreferredItemSlot>(registry, "BenchPreferredItemSlot")
+      .AddField("id", "", &PreferredItemSlot::id)
+      .AddField("preferredItemSlot", "", &PreferredItemSlot::preferredItemSlot);
+  (void)Zorv::BeginType<ItemSet>(registry, "BenchItemSet")
+      .AddField("uid", "", &ItemSet::uid)
+      .AddField("title", "", &ItemSet::title)
+      .AddField("mode", "", &ItemSet::mode)
+      .AddField("map", "", &ItemSet::map)
+      .AddField("type", "", &ItemSet::type)
+      .AddField("sortrank", "", &ItemSet::sortrank)
+      .AddField("startedFrom", "", &ItemSet::startedFrom)
+      .AddField("associatedChampions", "", &ItemSet::associatedChampions)
+      .AddField("associatedMaps", "", &ItemSet::associatedMaps)
+      .AddField("blocks", "", &ItemSet::blocks)
+      .AddField("preferredItemSlots", "", &ItemSet::preferredItemSlots);
+  (void)Zorv::BeginType<ItemSets>(registry, "BenchItemSets")
+      .AddField("timestamp", "", &ItemSets::timestamp)
+      .AddField("accountId", "", &ItemSets::accountId)
+      .AddField("itemSets", "", &ItemSets::itemSets);
+}
+
+// A fixed linear congruential sequence, so that the body is the same on every platform.
+class Sequence {
+ public:
+  std::uint32_t Next(std::uint32_t bound) {
+    state_ = state_ * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<std::uint32_t>(state_ >> 33) % bound;
+  }
+
+ private:
+  std::uint64_t state_ = 20240611;
+};
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+void AppendBlock(std::string& json, Sequence& sequence, int index) {
+  static constexpr const char* kBlockTypes[] = {"Starting items", "Core build", "Situational",
+                                                "Boots", "Consumables"};
+  json += "{\"type\":" + Quoted(kBlockTypes[index % 5]) +
+          ",\"hideIfSummonerSpell\":\"\",\"showIfSummonerSpell\":" +
+          Quoted(index == 0 ? "SummonerSmite" : "") + ",\"items\":[";
+  const std::uint32_t itemCount = 2 + sequence.Next(5);
+  for (std::uint32_t i = 0; i < itemCount; ++i) {
+    json += i == 0 ? "" : ",";
+    json += "{\"id\":" + Quoted(std::to_string(1001 + sequence.Next(3000))) +
+            ",\"count\":" + std::to_string(1 + sequence.Next(3)) + "}";
+  }
+  json += "]}";
+}
+
+void AppendItemSet(std::string& json, Sequence& sequence, int index) {
+  const std::string number = std::to_string(index);
+  json +=
+      "{\"uid\":" + Quoted("5f0c" + std::to_string(100000 + sequence.Next(900000)) + "-" + number) +
+      ",\"title\":" + Quoted("Item set " + number) +
+      ",\"mode\":\"any\",\"map\":" + Quoted(index % 3 == 0 ? "SR" : "any") +
+      ",\"type\":\"custom\",\"sortrank\":" + std::to_string(index) +
+      ",\"startedFrom\":\"blank\",\"associatedChampions\":[" +
+      std::to_string(1 + sequence.Next(900)) + "," + std::to_string(1 + sequence.Next(900)) +
+      "],\"associatedMaps\":[" + std::to_string(11 + sequence.Next(2)) + "],\"blocks\":[";
+  const std::uint32_t blockCount = 3 + sequence.Next(3);
+  for (std::uint32_t i = 0; i < blockCount; ++i) {
+    json += i == 0 ? "" : ",";
+    AppendBlock(json, sequence, static_cast<int>(i));
+  }
+  json += "],\"preferredItemSlots\":[";
+  for (int i = 0; i < 2; ++i) {
+    json += i == 0 ? "" : ",";
+    json += "{\"id\":" + Quoted(std::to_string(3001 + sequence.Next(500))) +
+            ",\"preferredItemSlot\":" + std::to_string(i + 1) + "}";
+  }
+  json += "]}";
+}
+
+// The body of a PUT: an item-set document of kSetCount sets, the same bytes every run.
+std::string GenerateBody() {
+  Sequence sequence;
+  std::string json = "{\"timestamp\":1718000000000,\"accountId\":" + std::to_string(kSummonerId) +
+                     ",\"itemSets\":[";
+  for (int i = 0; i < kSetCount; ++i) {
+    json += i == 0 ? "" : ",";
+    AppendItemSet(json, sequence, i);
+  }
+  return json + "]}";
+}
+
+// What the PUT handler does with the document: walks it, as storing it would.
+std::uint64_t Summarise(const ItemSets& sets) {
+  std::uint64_t total = sets.itemSets.size();
+  for (const ItemSet& set : sets.itemSets) {
+    for (const Block& block : set.blocks) {
+      for (const Item& item : block.items)
+        total += item.id.size() + static_cast<std::uint64_t>(item.count);
+    }
+    total += set.preferredItemSlots.size() + set.title.size();
+  }
+  return total;
+}
+
+// The registry, the two routes (GET endpoint 0, PUT endpoint 1) and the requests, built once.
+struct Fixture {
+  Fixture() {
+    RegisterRecords(registry);
+    remoting.AddRoute(
+        kTemplate, RequestMethod::kGet,
+        MakeFunction("GetItemSets",
+                     [this](std::uint64_t summonerId) { lastSummonerId = summonerId; },
+                     {PathArg("summonerId")}));
+    remoting.AddRoute(kTemplate, RequestMethod::kPut,
+                      MakeFunction("PutItemSets",
+                                   [this](std::uint64_t summonerId, ItemSets itemSets) {
+                                     lastSummonerId = summonerId;
+                                     lastSummary = Summarise(itemSets);
+                                   },
+                                   {PathArg("summonerId"), BodyArg("itemSets")}));
+    getRequest.method = MethodCode(RequestMethod::kGet);
+    getRequest.url = kPath;
+    getRequest.endpointIndex = 0;
+    bodyArgument.value.kind = 5;
+    bodyArgument.value.payload.span.data = body.data();
+    bodyArgument.value.payload.span.length = static_cast<std::uint32_t>(body.size());
+    putRequest.method = MethodCode(RequestMethod::kPut);
+    putRequest.url = kPath;
+    putRequest.endpointIndex = 1;
+    putRequest.arguments = &bodyArgument;
+    putRequest.argumentCount = 1;
+    putRequest.contentType = kContentType;
+    putRequest.contentTypeLength =
+        static_cast<std::uint32_t>(std::string_view(kContentType).size());
+    (void)remoting.PublishEndpointTable(nullptr, nullptr);
+  }
+
+  static constexpr const char* kContentType = "application/json; charset=utf-8";
+  Zorv::BindingTypeRegistry registry;
+  std::vector<std::string> tags{"Plugins"};
+  Remoting remoting{registry, tags};
+  std::string body = GenerateBody();
+  DulRequestArgument bodyArgument{};
+  DulHostRequestRecord getRequest{};
+  DulHostRequestRecord putRequest{};
+  std::uint64_t lastSummonerId = 0;
+  std::uint64_t lastSummary = 0;
+};
+
+Fixture& TheFixture() {
+  static Fixture fixture;
+  return fixture;
+}
+
+// Delivers the request as the host does and releases the answer; returns its status, or 0 when
+// the answer carries an error text.
+std::uint32_t Deliver(const Fixture& fixture, const DulHostRequestRecord& request) {
+  DulHostResponseRecord response{};
+  fixture.remoting.DispatchEndpoint(&response, &request);
+  const std::uint32_t status = response.errorText == nullptr ? response.status : 0;
+  if (response.release != nullptr)
+    response.release(&response);
+  return status;
+}
+
+// Runs `body` once per iteration and reports allocation calls per iteration.
+template <class Body>
+void TimeLoop(benchmark::State& state, Body body) {
+  const std::uint64_t before = ReadAllocationStats().allocations;
+  for (auto _ : state)
+    body();
+  const std::uint64_t calls = ReadAllocationStats().allocations - before;
+  state.counters["allocs"] =
+      benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kAvgIterations);
+}
+
+void GetThroughRemoting(benchmark::State& state) {
+  Fixture& fixture = TheFixture();
+  fixture.lastSummonerId = 0;
+  if (Deliver(fixture, fixture.getRequest) != kStatusOk || fixture.lastSummonerId != kSummonerId)
+    return state.SkipWithError("GET was not answered with 200 and the summoner id");
+  TimeLoop(state, [&] { benchmark::DoNotOptimize(Deliver(fixture, fixture.getRequest)); });
+}
+
+void GetRegexMatch(benchmark::State& state) {
+  const std::regex pattern(kRegex, std::regex::ECMAScript | std::regex::optimize);
+  const std::string_view path = kPath;
+  std::cmatch match;
+  if (!std::regex_match(path.data(), path.data() + path.size(), match, pattern) ||
+      match[1].str() != std::to_string(kSummonerId))
+    return state.SkipWithError("the expression does not match the path");
+  TimeLoop(state, [&] {
+    benchmark::DoNotOptimize(
+        std::regex_match(path.data(), path.data() + path.size(), match, pattern));
+  });
+}
+
+void GetRouteMatch(benchmark::State& state) {
+  const RouteTemplate& route = TheFixture().remoting.route(0).path;
+  const std::string_view path = kPath;
+  std::vector<std::string_view> captures;
+  if (!route.Match(path, captures) || captures.size() != 1 ||
+      captures[0] != std::to_string(kSummonerId))
+    return state.SkipWithError("the template does not match the path");
+  TimeLoop(state, [&] { benchmark::DoNotOptimize(route.Match(path, captures)); });
+}
+
+void PutThroughRemoting(benchmark::State& state) {
+  Fixture& fixture = TheFixture();
+  fixture.lastSummary = 0;
+  const std::uint32_t status = Deliver(fixture, fixture.putRequest);
+  if (status != kStatusOk || fixture.lastSummary == 0)
+    return state.SkipWithError("PUT was not answered with 200 after the handler ran");
+  TimeLoop(state, [&] { benchmark::DoNotOptimize(Deliver(fixture, fixture.putRequest)); });
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fixture.body.size()));
+}
+
+// As the binding does it: the body copied into a string, parsed, and the tree freed.
+void PutParseJson(benchmark::State& state) {
+  const Fixture& fixture = TheFixture();
+  if (!Zorv::ParseJson(fixture.body).ok())
+    return state.SkipWithError("the body does not parse");
+  TimeLoop(state, [&] {
+    Zorv::BindingResult parsed = Zorv::ParseJson(std::string(fixture.body));
+    benchmark::DoNotOptimize(parsed.ok());
+  });
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fixture.body.size()));
+}
+
+// The parsed tree into a fresh native document, which is freed again.
+void PutFromBinding(benchmark::State& state) {
+  const Fixture& fixture = TheFixture();
+  Zorv::BindingResult parsed = Zorv::ParseJson(fixture.body);
+  const Zorv::BindingProperty& tree = parsed.value();
+  Zorv::BindingResult check;
+  ItemSets checked;
+  Zorv::FromBinding(check, checked, tree, "itemSets", fixture.registry);
+  if (!check.ok() || checked.itemSets.size() != kSetCount)
+    return state.SkipWithError("the tree does not convert to 100 sets");
+  TimeLoop(state, [&] {
+    Zorv::BindingResult result;
+    ItemSets sets;
+    Zorv::FromBinding(result, sets, tree, "itemSets", fixture.registry);
+    benchmark::DoNotOptimize(sets.itemSets.data());
+  });
+}
+
+// The handler's own work on a converted document.
+void PutHandler(benchmark::State& state) {
+  const Fixture& fixture = TheFixture();
+  Zorv::BindingResult result;
+  ItemSets sets;
+  Zorv::FromBinding(result, sets, Zorv::ParseJson(fixture.body).value(), "itemSets",
+                    fixture.registry);
+  if (!result.ok())
+    return state.SkipWithError("the tree does not convert");
+  TimeLoop(state, [&] { benchmark::DoNotOptimize(Summarise(sets)); });
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  const auto add = [](const char* name, void (*function)(benchmark::State&)) {
+    benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kNanosecond);
+  };
+  add("Dispatch/Get/Remoting", GetThroughRemoting);
+  add("Dispatch/Get/RegexMatch", GetRegexMatch);
+  add("Dispatch/Get/RouteMatch", GetRouteMatch);
+  add("Dispatch/Put/Remoting", PutThroughRemoting);
+  add("Dispatch/Put/ParseJson", PutParseJson);
+  add("Dispatch/Put/FromBinding", PutFromBinding);
+  add("Dispatch/Put/Handler", PutHandler);
+  return true;
+}();
+
+}  // namespace
+}  // namespace dul::bench
