@@ -7,8 +7,8 @@
 namespace dul {
 namespace {
 
-// Catches an export that fails to build the plugin, reports the wrong version or names, or
-// whose entry table does not drive the object through its whole life.
+// Catches an export that fails to build the plugin, reports the wrong version or names, follows
+// the wrong resources, or whose entry table does not drive the object through its whole life.
 TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
   host::PluginLoader loader;
   ASSERT_TRUE(loader.Load(DUL_PLUGIN_LIBRARY, "load_dul_item_sets", host::ApiVersion{18, 0, 7}))
@@ -21,8 +21,14 @@ TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
 
   testing::RecordingHost host;
   ASSERT_TRUE(loader.Initialize(host.Interface()));
-  ASSERT_EQ(host.subscriptions.size(), 3u);
+  // The runtime's three service-proxy events, then the plugin's resources in order.
+  ASSERT_EQ(host.subscriptions.size(), 6u);
   EXPECT_EQ(host.subscriptions[0].name, "OnServiceProxyUuidEvent");
+  EXPECT_EQ(host.subscriptions[3].name, "OnJsonApiEvent_dul-login_v1_session");
+  EXPECT_EQ(host.subscriptions[4].name,
+            "OnJsonApiEvent_dul-platform-config_v1_namespaces_ItemSets");
+  EXPECT_EQ(host.subscriptions[5].name,
+            "OnJsonApiEvent_dul-player-preferences_v1_player-preferences-ready");
 
   const host::MemoryStats stats = loader.ReadMemoryStats();
   EXPECT_GT(stats.allocations, 0u);

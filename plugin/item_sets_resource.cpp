@@ -1,0 +1,72 @@
+#include "plugin/item_sets_resource.h"
+
+#include <utility>
+
+#include "binding/native_conversion.h"
+#include "plugin/item_sets_plugin.h"
+#include "plugin/local_item_sets_cache.h"
+#include "plugin/normalize_item_sets.h"
+#include "runtime/format_text.h"
+#include "runtime/resource_events.h"
+
+namespace dul::item_sets {
+
+using Zorv::Client::PluginResourceEvent;
+using Zorv::Client::PluginResourceEventType;
+using Zorv::Client::ItemSets::Api::ItemSet;
+using Zorv::Client::ItemSets::Api::ItemSets;
+
+std::string ItemSetsResourceUri(std::uint64_t summonerId) {
+  return FormatText("/dul-item-sets/v1/item-sets/%1/sets", summonerId);
+}
+
+void ItemSetsPlugin::LoadUnversionedItemSets() {
+  if (currentItemSets_.timestamp != 0) {
+    return;
+  }
+  LoadLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
+  // The file may still hold the previous player's sets; they are never shown to this one.
+  if (NamesForeignAccount(currentItemSets_, loginSession_)) {
+    currentItemSets_ = ItemSets();
+  }
+}
+
+ItemSets ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
+  LoadUnversionedItemSets();
+  return currentItemSets_;
+}
+
+void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
+  const std::uint64_t previousTimestamp = currentItemSets_.timestamp;
+  currentItemSets_ = std::move(itemSets);
+  AcceptChangedItemSets(summonerId, previousTimestamp);
+}
+
+void ItemSetsPlugin::PostItemSet(std::uint64_t summonerId, ItemSet itemSet) {
+  // The set joins the document a GET would show and is stored like a replacement, so the next
+  // reload of the cache file loses neither the cached sets nor the new one.
+  LoadUnversionedItemSets();
+  currentItemSets_.itemSets.push_back(std::move(itemSet));
+  AcceptChangedItemSets(summonerId, currentItemSets_.timestamp);
+}
+
+void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
+                                           std::uint64_t previousTimestamp) {
+  NormalizeItemSets(currentItemSets_);
+  // A failed write keeps the old file; the change still stands and is uploaded later.
+  (void)SaveLocalItemSets(GetLocalItemSetsPath(), previousTimestamp, currentItemSets_,
+                          loginSession_, typeRegistry());
+  PluginResourceEvent event;
+  event.uri = ItemSetsResourceUri(summonerId);
+  event.eventType = PluginResourceEventType::Update;
+  Zorv::BindingResult converted;
+  Zorv::ToBinding(converted, currentItemSets_, typeRegistry());
+  if (converted.ok()) {
+    event.data = converted.TakeValue();
+    // Nobody has to listen: the outcome of the announcement changes nothing.
+    (void)PublishResourceEvent(*this, "OnJsonApiEvent", event, 0);
+  }
+  uploadPending_ = true;
+}
+
+}  // namespace dul::item_sets
