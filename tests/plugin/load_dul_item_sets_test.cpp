@@ -1,8 +1,9 @@
 // Loads the real shared library through its export, as the platform does.
 #include <gtest/gtest.h>
 
+#include "host/host_clock.h"
+#include "host/host_runtime.h"
 #include "host/plugin_loader.h"
-#include "tests/support/recording_host.h"
 
 namespace dul {
 namespace {
@@ -19,16 +20,17 @@ TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
   EXPECT_STREQ(loader.handshake().shortName, "dul-item-sets");
   ASSERT_NE(loader.handshake().endpointTable, nullptr);
 
-  testing::RecordingHost host;
-  ASSERT_TRUE(loader.Initialize(host.Interface()));
-  ASSERT_EQ(host.subscriptions.size(), 3u);
-  EXPECT_EQ(host.subscriptions[0].name, "OnServiceProxyUuidEvent");
+  host::VirtualClock clock;
+  host::HostRuntime host(clock);
+  ASSERT_TRUE(host.Start(loader));
+  ASSERT_EQ(host.subscribeHistory().size(), 3u);
+  EXPECT_EQ(host.subscribeHistory()[0].name, "OnServiceProxyUuidEvent");
 
   const host::MemoryStats stats = loader.ReadMemoryStats();
   EXPECT_GT(stats.allocations, 0u);
   EXPECT_GE(stats.bytesAllocated, stats.bytesFreed);
   EXPECT_GE(stats.peakLiveBytes, stats.bytesAllocated - stats.bytesFreed);
-  loader.Destroy();
+  host.Stop();
   EXPECT_FALSE(loader.loaded());
 }
 
