@@ -211,7 +211,10 @@ void DUL_CALL HostRuntime::Subscribe(const DulHostApi* api, const char* eventNam
                                      void* userData, std::uint32_t flag) {
   HostRuntime& host = From(api);
   host.calls_.subscribes++;
+  if (eventName == nullptr || callback == nullptr)
+    return;  // nothing that could ever be delivered
   HostSubscription subscription{eventName, plugin, callback, userData, flag};
+  host.subscribeHistory_.push_back(subscription);
   for (HostSubscription& existing : host.subscriptions_) {
     if (existing.name == subscription.name && existing.plugin == plugin) {
       existing = std::move(subscription);  // one subscription per name: the latest wins
@@ -225,6 +228,9 @@ void DUL_CALL HostRuntime::Unsubscribe(const DulHostApi* api, const char* eventN
                                        DulPluginHandle plugin) {
   HostRuntime& host = From(api);
   host.calls_.unsubscribes++;
+  if (eventName == nullptr)
+    return;
+  host.unsubscribeHistory_.emplace_back(eventName);
   std::erase_if(host.subscriptions_, [&](const HostSubscription& subscription) {
     return subscription.name == eventName && subscription.plugin == plugin;
   });
@@ -235,6 +241,8 @@ void DUL_CALL HostRuntime::Schedule(const DulHostApi* api, const char* name,
                                     double delaySeconds, std::uint32_t) {
   HostRuntime& host = From(api);
   host.calls_.schedules++;
+  if (callback == nullptr)
+    return;
   host.scheduler_.Add(host.clock_.NowSeconds(), name, callback, userData, delaySeconds);
 }
 

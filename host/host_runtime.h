@@ -1,7 +1,8 @@
 // HostRuntime: the host's side of the plugin contract for one plugin, in-process and without
 // HTTP. It serves the ten HostApi operations: requests go to registered peers or to the plugin's
 // own endpoints, published events go to the subscribers of their name and to the host's
-// observers, scheduled callbacks run on the host's clock, and waits and log lines are recorded.
+// observers, scheduled callbacks run on the host's clock, and waits, log lines, subscribes and
+// unsubscribes are recorded.
 //
 //   VirtualClock clock;
 //   HostRuntime host(clock);
@@ -105,12 +106,18 @@ class HostRuntime {
   // Moves a virtual clock forward by `seconds`, running every callback that falls due on the
   // way at its due time; a real clock only runs what is due.
   std::size_t AdvanceBy(double seconds);
+  // The callbacks waiting to run, in the order they will run.
   std::vector<ScheduledCallback> PendingCallbacks() const { return scheduler_.Pending(); }
   double NowSeconds() const { return clock_.NowSeconds(); }
 
+  // The subscriptions in force, one per event name and plugin.
   const std::vector<HostSubscription>& subscriptions() const { return subscriptions_; }
   // The subscription to `name`, or null.
   const HostSubscription* FindSubscription(const std::string& name) const;
+  // Every subscribe the plugin made, in order, including those replaced or undone since, and the
+  // event names of its unsubscribes, in order. Both outlive Stop.
+  const std::vector<HostSubscription>& subscribeHistory() const { return subscribeHistory_; }
+  const std::vector<std::string>& unsubscribeHistory() const { return unsubscribeHistory_; }
   const std::vector<HostLogLine>& logLines() const { return logLines_; }
   const std::vector<std::string>& waitLabels() const { return waitLabels_; }
   const HostCallCounts& calls() const { return calls_; }
@@ -152,6 +159,8 @@ class HostRuntime {
   std::vector<EventObserver> observers_;
   std::vector<PublishedEvent> pendingEvents_;
   std::vector<HostSubscription> subscriptions_;
+  std::vector<HostSubscription> subscribeHistory_;
+  std::vector<std::string> unsubscribeHistory_;
   HostScheduler scheduler_;
   std::vector<HostLogLine> logLines_;
   std::vector<std::string> waitLabels_;

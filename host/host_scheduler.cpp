@@ -7,7 +7,7 @@ namespace dul::host {
 void HostScheduler::Add(double nowSeconds, const char* name, DulScheduledCallback callback,
                         void* userData, double delaySeconds) {
   const double delay = std::isnan(delaySeconds) || delaySeconds < 0.0 ? 0.0 : delaySeconds;
-  entries_.insert(ScheduledCallback{nowSeconds + delay, nextSequence_++, nowSeconds,
+  entries_.insert(ScheduledCallback{nowSeconds + delay, nextSequence_++, nowSeconds, delaySeconds,
                                     name != nullptr ? name : "", callback, userData});
 }
 

@@ -16,6 +16,7 @@ struct ScheduledCallback {
   double dueSeconds = 0.0;
   std::uint64_t sequence = 0;
   double scheduledAtSeconds = 0.0;
+  double delaySeconds = 0.0;  // as the plugin asked for it, before a bad delay is mended
   std::string name;
   DulScheduledCallback callback = nullptr;
   void* userData = nullptr;

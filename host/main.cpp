@@ -1,11 +1,14 @@
 // dul-host: loads the plugin library as the platform does, performs the handshake, initializes
-// the plugin, reads its memory counters and destroys it, printing what the plugin reports.
+// the plugin with the in-process host, reads its memory counters and destroys it, printing what
+// the plugin asked of the host.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "host/console_host.h"
+#include "host/host_clock.h"
+#include "host/host_runtime.h"
 #include "host/plugin_loader.h"
 #include "platform/process.h"
 
@@ -60,6 +63,31 @@ void PrintMemory(const dul::host::MemoryStats& stats) {
       static_cast<unsigned long long>(stats.frees));
 }
 
+const char* LevelText(std::uint32_t level) {
+  static const char* const kTexts[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS"};
+  return level < 4 ? kTexts[level] : "   ???";
+}
+
+// Prints the log lines from `first` on; returns where the next call starts.
+std::size_t PrintLogLines(const dul::host::HostRuntime& host, std::size_t first) {
+  const auto& lines = host.logLines();
+  for (std::size_t i = first; i < lines.size(); ++i)
+    std::printf("plugin log %s| %s\n", LevelText(lines[i].level), lines[i].message.c_str());
+  return lines.size();
+}
+
+// What initialize left with the host: subscriptions, requests and callbacks still to run.
+void PrintHostState(const dul::host::HostRuntime& host) {
+  for (const dul::host::HostSubscription& subscription : host.subscriptions()) {
+    std::printf("dul-host: subscribed %s (flag %u)\n", subscription.name.c_str(),
+                subscription.flag);
+  }
+  std::printf("dul-host: %llu requests (no other service is simulated yet: they answer 404)\n",
+              static_cast<unsigned long long>(host.calls().requests));
+  for (const dul::host::ScheduledCallback& callback : host.PendingCallbacks())
+    std::printf("dul-host: scheduled %s in %.3f s\n", callback.name.c_str(), callback.delaySeconds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,11 +110,20 @@ int main(int argc, char** argv) {
   std::printf("dul-host: handshake: plugin \"%s\" speaks plugin API %u.%u.%u, %u endpoints\n",
               loader.handshake().shortName, version.major, version.minor, version.patch,
               endpoints != nullptr ? endpoints->count : 0);
-  dul::host::ConsoleHost console(stdout);
-  const bool initialized = loader.Initialize(console.Interface());
+  dul::host::RealClock clock;
+  dul::host::HostRuntime runtime(clock);
+  runtime.AddObserver([](const dul::host::PublishedEvent& event) {
+    std::printf("dul-host: event published: %s\n", event.name.c_str());
+  });
+  const bool initialized = runtime.Start(loader);
+  const std::size_t printedLines = PrintLogLines(runtime, 0);
   std::printf("dul-host: initialize returned %s\n", initialized ? "true" : "false");
+  PrintHostState(runtime);
   PrintMemory(loader.ReadMemoryStats());
   std::printf("dul-host: destroy\n");
-  loader.Destroy();
+  runtime.Stop();
+  PrintLogLines(runtime, printedLines);
+  for (const std::string& name : runtime.unsubscribeHistory())
+    std::printf("dul-host: unsubscribed %s\n", name.c_str());
   return initialized ? 0 : 1;
 }

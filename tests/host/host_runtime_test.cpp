@@ -80,6 +80,7 @@ TEST_F(HostSchedulerTest, RunsInDueThenSchedulingOrderAtTheDueTime) {
   EXPECT_EQ(host.NowSeconds(), 101.5);
   ASSERT_EQ(host.PendingCallbacks().size(), 1u);
   EXPECT_EQ(host.PendingCallbacks()[0].name, "never");
+  EXPECT_EQ(host.PendingCallbacks()[0].delaySeconds, std::numeric_limits<double>::infinity());
 }
 
 // Catches a repeating callback that runs only once per advance, or a zero-delay reschedule that
@@ -252,6 +253,27 @@ TEST(HostRuntime, FansEventsOutToSubscribersAndObservers) {
   EXPECT_EQ(host.calls().subscribes, 4u);
   EXPECT_EQ(host.calls().unsubscribes, 1u);
   EXPECT_FALSE(observed.events[1].fromPlugin);
+}
+
+// Catches a subscription or schedule without a name or callback that the host keeps (and would
+// call), or the record of subscribes and unsubscribes lost when the plugin is stopped.
+TEST(HostRuntime, RefusesMissingCallbacksAndKeepsTheSubscriptionRecord) {
+  testing::HostedPlugin<> hosted;
+  HostRuntime& host = hosted.host;
+  const DulHostInterface link = host.Interface();
+  const DulHostApi* api = link.api;
+  api->subscribe(api, nullptr, link.plugin, &RecordEvent, nullptr, 0);
+  api->subscribe(api, "X", link.plugin, nullptr, nullptr, 0);
+  api->unsubscribe(api, nullptr, link.plugin);
+  api->schedule(api, "nothing", nullptr, nullptr, 0.0, 0);
+  EXPECT_EQ(host.FindSubscription("X"), nullptr);
+  EXPECT_TRUE(host.PendingCallbacks().empty());
+  EXPECT_EQ(host.calls().subscribes, 5u);
+  hosted.Destroy();
+  EXPECT_TRUE(host.subscriptions().empty());
+  // The plugin's own three service-proxy subscriptions, made at initialize and undone at destroy.
+  EXPECT_EQ(host.subscribeHistory().size(), 3u);
+  EXPECT_EQ(host.unsubscribeHistory().size(), 3u);
 }
 
 std::string JsonText(std::size_t bytes) {

@@ -1,8 +1,9 @@
 // Loads the real shared library through its export, as the platform does.
 #include <gtest/gtest.h>
 
+#include "host/host_clock.h"
+#include "host/host_runtime.h"
 #include "host/plugin_loader.h"
-#include "tests/support/recording_host.h"
 
 namespace dul {
 namespace {
@@ -19,22 +20,23 @@ TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
   EXPECT_STREQ(loader.handshake().shortName, "dul-item-sets");
   ASSERT_NE(loader.handshake().endpointTable, nullptr);
 
-  testing::RecordingHost host;
-  ASSERT_TRUE(loader.Initialize(host.Interface()));
+  host::VirtualClock clock;
+  host::HostRuntime host(clock);
+  ASSERT_TRUE(host.Start(loader));
   // The runtime's three service-proxy events, then the plugin's resources in order.
-  ASSERT_EQ(host.subscriptions.size(), 6u);
-  EXPECT_EQ(host.subscriptions[0].name, "OnServiceProxyUuidEvent");
-  EXPECT_EQ(host.subscriptions[3].name, "OnJsonApiEvent_dul-login_v1_session");
-  EXPECT_EQ(host.subscriptions[4].name,
-            "OnJsonApiEvent_dul-platform-config_v1_namespaces_ItemSets");
-  EXPECT_EQ(host.subscriptions[5].name,
+  const auto& subscriptions = host.subscribeHistory();
+  ASSERT_EQ(subscriptions.size(), 6u);
+  EXPECT_EQ(subscriptions[0].name, "OnServiceProxyUuidEvent");
+  EXPECT_EQ(subscriptions[3].name, "OnJsonApiEvent_dul-login_v1_session");
+  EXPECT_EQ(subscriptions[4].name, "OnJsonApiEvent_dul-platform-config_v1_namespaces_ItemSets");
+  EXPECT_EQ(subscriptions[5].name,
             "OnJsonApiEvent_dul-player-preferences_v1_player-preferences-ready");
 
   const host::MemoryStats stats = loader.ReadMemoryStats();
   EXPECT_GT(stats.allocations, 0u);
   EXPECT_GE(stats.bytesAllocated, stats.bytesFreed);
   EXPECT_GE(stats.peakLiveBytes, stats.bytesAllocated - stats.bytesFreed);
-  loader.Destroy();
+  host.Stop();
   EXPECT_FALSE(loader.loaded());
 }
 

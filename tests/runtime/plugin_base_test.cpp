@@ -9,7 +9,7 @@
 #include "runtime/load_plugin.h"
 #include "runtime/logger.h"
 #include "runtime/plugin_manager_types.h"
-#include "tests/support/recording_host.h"
+#include "tests/support/hosted_plugin.h"
 
 namespace dul {
 namespace {
@@ -106,8 +106,9 @@ TEST(PluginBase, LoadRegistersPluginManagerTypesBeforeTheApi) {
   LoadPlugin(plugin, handshake, "dul-item-sets");
   EXPECT_TRUE(plugin.sawResourceEvent);
   const Zorv::BindingTypeRegistry& registry = plugin.typeRegistry();
-  const char* types[] = {"PluginManagerState", "PluginManagerResource", "PluginResourceEventType",
-                         "PluginResourceEvent", "PluginLcdsEvent", "PluginLcdsResponse",
+  const char* types[] = {"PluginManagerState",        "PluginManagerResource",
+                         "PluginResourceEventType",   "PluginResourceEvent",
+                         "PluginLcdsEvent",           "PluginLcdsResponse",
                          "PluginServiceProxyResponse"};
   for (const char* name : types) {
     const Zorv::BindingTypeDescriptor* type = registry.FindType(name);
@@ -115,8 +116,9 @@ TEST(PluginBase, LoadRegistersPluginManagerTypesBeforeTheApi) {
     EXPECT_EQ(type->tags, (std::vector<std::string>{"zclient"})) << name;
   }
   EXPECT_EQ(registry.FindType("PluginResourceEvent")->fields.size(), 3u);
-  EXPECT_EQ(registry.EnumName(::StaticType::HashCode<Zorv::Client::PluginResourceEventType>().hash, 1),
-            std::string("Update"));
+  EXPECT_EQ(
+      registry.EnumName(::StaticType::HashCode<Zorv::Client::PluginResourceEventType>().hash, 1),
+      std::string("Update"));
   for (const char* event : {"OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyUuidEvent",
                             "OnServiceProxyMethodEvent", "OnServiceProxyAsyncEvent"}) {
     EXPECT_NE(registry.FindEvent(event), nullptr) << event;
@@ -128,40 +130,36 @@ TEST(PluginBase, LoadRegistersPluginManagerTypesBeforeTheApi) {
 // Catches an initialize that skips the log target, the user agent, the service-proxy
 // subscriptions or the plugin's own hook, or reports something other than the hook's result.
 TEST(PluginBase, InitializeWiresTheHostAndReturnsTheHookResult) {
-  auto* plugin = new ProbePlugin();
+  testing::HostedPlugin<ProbePlugin> hosted(false, host::ApiVersion{18, 5, 3});
+  ProbePlugin* plugin = hosted.plugin;
   plugin->initializeResult = false;
-  DulPluginHandshake handshake = HandshakeFor(18, 5, 3);
-  LoadPlugin(*plugin, handshake, "dul-item-sets");
-  testing::RecordingHost host;
-  const DulHostInterface link = host.Interface();
-  EXPECT_EQ(handshake.entryTable->initialize(handshake.plugin, &link), 0);
+  EXPECT_FALSE(hosted.Start());
   EXPECT_EQ(plugin->onInitializeCalls, 1);
   EXPECT_EQ(plugin->userAgent(), "ZorvClient/18.5.3 (dul-item-sets)");
-  EXPECT_EQ(plugin->pluginHandle(), link.plugin);
-  ASSERT_EQ(host.subscriptions.size(), 3u);
+  EXPECT_EQ(plugin->pluginHandle(), hosted.host.handle());
+  const std::vector<host::HostSubscription>& subscriptions = hosted.host.subscribeHistory();
+  ASSERT_EQ(subscriptions.size(), 3u);
   const char* expected[] = {"OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent",
                             "OnServiceProxyAsyncEvent"};
   for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(host.subscriptions[i].name, expected[i]);
-    EXPECT_EQ(host.subscriptions[i].flag, 1u);
-    EXPECT_EQ(host.subscriptions[i].userData, static_cast<void*>(static_cast<PluginCore*>(plugin)));
+    EXPECT_EQ(subscriptions[i].name, expected[i]);
+    EXPECT_EQ(subscriptions[i].flag, 1u);
+    EXPECT_EQ(subscriptions[i].plugin, hosted.host.handle());
+    EXPECT_EQ(subscriptions[i].userData, static_cast<void*>(static_cast<PluginCore*>(plugin)));
   }
   Log(kLogLevelOkay, 4, 0, "hello %d", 7);  // excluded category XTR: dropped
   Log(kLogLevelOkay, 1, 0, "hello %d", 8);
-  ASSERT_EQ(host.logLines.size(), 1u);
-  EXPECT_EQ(host.logLines[0].message, "hello 8");
-  EXPECT_EQ(host.logLines[0].level, 0u);
-  handshake.entryTable->destroy(handshake.plugin);
+  ASSERT_EQ(hosted.host.logLines().size(), 1u);
+  EXPECT_EQ(hosted.host.logLines()[0].message, "hello 8");
+  EXPECT_EQ(hosted.host.logLines()[0].level, 0u);
 }
 
-// Catches a shutdown that misses a subscribed name, unsubscribes one twice or keeps handlers.
+// Catches a shutdown that misses a subscribed name, unsubscribes one twice or keeps handlers, a
+// replaced handler still called, or an event for a name without handler that is not ignored.
 TEST(PluginBase, DestroyUnsubscribesEveryHandledEventOnce) {
-  auto* plugin = new ProbePlugin();
-  DulPluginHandshake handshake = HandshakeFor(18, 0, 0);
-  LoadPlugin(*plugin, handshake, "dul-item-sets");
-  testing::RecordingHost host;
-  const DulHostInterface link = host.Interface();
-  ASSERT_EQ(handshake.entryTable->initialize(handshake.plugin, &link), 1);
+  testing::HostedPlugin<ProbePlugin> hosted;
+  ASSERT_TRUE(hosted.started);
+  ProbePlugin* plugin = hosted.plugin;
   int delivered = 0;
   plugin->SubscribeEvent(
       "OnA", [&](const DulHostEventRecord&) { delivered++; }, 0);
@@ -169,20 +167,18 @@ TEST(PluginBase, DestroyUnsubscribesEveryHandledEventOnce) {
       "OnB", [&](const DulHostEventRecord&) { delivered += 10; }, 0);
   plugin->SubscribeEvent(
       "OnA", [&](const DulHostEventRecord&) { delivered += 100; }, 0);
-  // Deliver through the callback the host was given, as the host would.
-  const auto& subscription = host.subscriptions.back();
-  DulHostEventRecord event{"OnA", {}, 0, subscription.userData};
-  subscription.callback(&event);
+  hosted.host.PublishEvent("OnA", Zorv::BindingProperty());
   EXPECT_EQ(delivered, 100);
-  DulHostEventRecord unknown{"OnC", {}, 0, subscription.userData};
-  subscription.callback(&unknown);
+  // A name the plugin never subscribed, through the callback the host was given for "OnA".
+  testing::DeliverThrough(*hosted.host.FindSubscription("OnA"), "OnC", Zorv::BindingProperty());
   EXPECT_EQ(delivered, 100);
-  handshake.entryTable->destroy(handshake.plugin);
-  std::vector<std::string> names = host.unsubscriptions;
+  hosted.Destroy();
+  std::vector<std::string> names = hosted.host.unsubscribeHistory();
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"OnA", "OnB", "OnServiceProxyAsyncEvent",
-                                             "OnServiceProxyMethodEvent",
-                                             "OnServiceProxyUuidEvent"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"OnA", "OnB", "OnServiceProxyAsyncEvent",
+                                      "OnServiceProxyMethodEvent", "OnServiceProxyUuidEvent"}));
+  EXPECT_TRUE(hosted.host.subscriptions().empty());
 }
 
 // Catches counters that miss allocations or fill the host's words in the wrong order.

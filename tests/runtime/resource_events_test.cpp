@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/peer.h"
 #include "runtime/allocation_counters.h"
-#include "tests/runtime/event_test_support.h"
+#include "tests/support/hosted_plugin.h"
 
 namespace dul {
 namespace {
@@ -29,6 +31,23 @@ BindingProperty ResourceEventPayload(const char* uri, const char* eventType, Bin
   return payload;
 }
 
+// A plugin on the test host, whose item-set service answers GETs from a table.
+struct EventsFixture {
+  EventsFixture() { hosted.host.AddPeer("/dul-item-sets/", itemSets); }
+  // The requests the plugin sent to the item-set service, as method and path, in order.
+  std::vector<std::string> SentRequests() const {
+    std::vector<std::string> paths;
+    for (const host::PeerRequest& request : itemSets->requests())
+      paths.push_back(request.methodName + " " + request.path);
+    return paths;
+  }
+
+  std::shared_ptr<host::MapPeer> itemSets = std::make_shared<host::MapPeer>();
+  testing::HostedPlugin<> hosted;
+  PluginBase& plugin = *hosted.plugin;
+  host::HostRuntime& host = hosted.host;
+};
+
 // Observes `uri` with a handler that records the URI, type and value of every delivery.
 template <class T>
 struct Observed {
@@ -49,39 +68,46 @@ struct Observed {
 // subscription while another URI still needs it, keeping the handler after the last one, or an
 // unmatched unsubscription that breaks the next subscription.
 TEST(ResourceEvents, UrisSharingAnEventNameShareOneHostSubscription) {
-  testing::LoadedProbePlugin loaded;
+  EventsFixture fixture;
   Observed<std::int32_t> seven;
   Observed<std::int32_t> eight;
-  seven.Observe(*loaded.plugin, kSevenSets);
-  eight.Observe(*loaded.plugin, kEightSets);
-  EXPECT_EQ(loaded.SubscriptionsTo(kItemSetsEvent), 1u);
-  EXPECT_EQ(loaded.host.subscriptions.back().flag, 0u);
+  seven.Observe(fixture.plugin, kSevenSets);
+  eight.Observe(fixture.plugin, kEightSets);
+  EXPECT_EQ(testing::SubscribeCallsTo(fixture.host, kItemSetsEvent), 1u);
+  const host::HostSubscription* subscription = fixture.host.FindSubscription(kItemSetsEvent);
+  ASSERT_NE(subscription, nullptr);
+  EXPECT_EQ(subscription->flag, 0u);
+  const host::HostSubscription given = *subscription;
 
-  loaded.plugin->Unsubscribe(kSevenSets);
-  EXPECT_TRUE(loaded.host.unsubscriptions.empty());
-  loaded.Deliver(kItemSetsEvent, ResourceEventPayload(kEightSets, "Update", 3));
+  fixture.plugin.Unsubscribe(kSevenSets);
+  EXPECT_TRUE(fixture.host.unsubscribeHistory().empty());
+  fixture.host.PublishEvent(kItemSetsEvent, ResourceEventPayload(kEightSets, "Update", 3));
   EXPECT_EQ(eight.values, std::vector<std::int32_t>{3});
 
-  loaded.plugin->Unsubscribe(kEightSets);
-  EXPECT_EQ(loaded.host.unsubscriptions, std::vector<std::string>{kItemSetsEvent});
-  loaded.Deliver(kItemSetsEvent, ResourceEventPayload(kEightSets, "Update", 4));
+  fixture.plugin.Unsubscribe(kEightSets);
+  EXPECT_EQ(fixture.host.unsubscribeHistory(), std::vector<std::string>{kItemSetsEvent});
+  EXPECT_EQ(fixture.host.FindSubscription(kItemSetsEvent), nullptr);
+  // An event already on its way finds no handler any more.
+  testing::DeliverThrough(given, kItemSetsEvent, ResourceEventPayload(kEightSets, "Update", 4));
   EXPECT_EQ(eight.values, std::vector<std::int32_t>{3});
   // An unmatched unsubscription must not drive the count below zero.
-  loaded.plugin->Unsubscribe(kEightSets);
-  EXPECT_EQ(loaded.host.unsubscriptions.size(), 1u);
-  loaded.plugin->Subscribe(kEightSets);
-  EXPECT_EQ(loaded.SubscriptionsTo(kItemSetsEvent), 2u);
+  fixture.plugin.Unsubscribe(kEightSets);
+  EXPECT_EQ(fixture.host.unsubscribeHistory().size(), 1u);
+  fixture.plugin.Subscribe(kEightSets);
+  EXPECT_EQ(testing::SubscribeCallsTo(fixture.host, kItemSetsEvent), 2u);
+  fixture.host.PublishEvent(kItemSetsEvent, ResourceEventPayload(kEightSets, "Update", 5));
+  EXPECT_EQ(eight.values, (std::vector<std::int32_t>{3, 5}));
 }
 
 // Catches a destroy that misses a subscribed name or unsubscribes one twice.
 TEST(ResourceEvents, DestroyUnsubscribesEachNameOnce) {
-  testing::LoadedProbePlugin loaded;
+  EventsFixture fixture;
   Observed<BindingProperty> observed;
-  observed.Observe(*loaded.plugin, kSevenSets);
-  observed.Observe(*loaded.plugin, kEightSets);
-  observed.Observe(*loaded.plugin, "/dul-login/v1/session");
-  loaded.Destroy();
-  std::vector<std::string> names = loaded.host.unsubscriptions;
+  observed.Observe(fixture.plugin, kSevenSets);
+  observed.Observe(fixture.plugin, kEightSets);
+  observed.Observe(fixture.plugin, "/dul-login/v1/session");
+  fixture.hosted.Destroy();
+  std::vector<std::string> names = fixture.host.unsubscribeHistory();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{
                        "OnJsonApiEvent_dul-item-sets_v1_item-sets",
@@ -116,21 +142,23 @@ INSTANTIATE_TEST_SUITE_P(
 // Catches an event URI without leading slash that misses the exact handler, or pattern handlers
 // that are skipped once an exact handler ran.
 TEST(ResourceEvents, DeliveryReachesTheExactThenTheMatchingPatternHandlers) {
-  testing::LoadedProbePlugin loaded;
+  EventsFixture fixture;
   std::vector<std::string> calls;
-  ObserveResource<BindingProperty>(*loaded.plugin, kSevenSets,
+  ObserveResource<BindingProperty>(fixture.plugin, kSevenSets,
                                    [&](const auto&) { calls.push_back("exact"); });
-  ObserveResource<BindingProperty>(*loaded.plugin, kSetsPattern,
+  ObserveResource<BindingProperty>(fixture.plugin, kSetsPattern,
                                    [&](const auto&) { calls.push_back("pattern"); });
-  ObserveResource<BindingProperty>(*loaded.plugin, "/dul-item-sets/v1/item-sets/*",
+  ObserveResource<BindingProperty>(fixture.plugin, "/dul-item-sets/v1/item-sets/*",
                                    [&](const auto&) { calls.push_back("other pattern"); });
-  EXPECT_EQ(loaded.SubscriptionsTo(kItemSetsEvent), 1u);
-  loaded.Deliver(kItemSetsEvent, ResourceEventPayload("dul-item-sets/v1/item-sets/7/sets", "Update",
-                                                      BindingProperty()));
+  EXPECT_EQ(testing::SubscribeCallsTo(fixture.host, kItemSetsEvent), 1u);
+  fixture.host.PublishEvent(
+      kItemSetsEvent,
+      ResourceEventPayload("dul-item-sets/v1/item-sets/7/sets", "Update", BindingProperty()));
   EXPECT_EQ(calls, (std::vector<std::string>{"exact", "pattern"}));
   calls.clear();
-  loaded.Deliver(kItemSetsEvent, ResourceEventPayload("/dul-item-sets/v1/item-sets/7/8/sets",
-                                                      "Update", BindingProperty()));
+  fixture.host.PublishEvent(
+      kItemSetsEvent,
+      ResourceEventPayload("/dul-item-sets/v1/item-sets/7/8/sets", "Update", BindingProperty()));
   EXPECT_TRUE(calls.empty());
 }
 
@@ -152,11 +180,11 @@ TEST(ResourceEvents, TypedHandlerSeesOnlyConvertibleValues) {
                              {"Update", BindingProperty(), false, 0},
                              {"Rename", BindingProperty(9), false, 0}};
   for (const TypedCase& item : cases) {
-    testing::LoadedProbePlugin loaded;
+    EventsFixture fixture;
     Observed<std::int32_t> observed;
-    observed.Observe(*loaded.plugin, kSevenSets);
-    loaded.Deliver(kItemSetsEvent,
-                   ResourceEventPayload(kSevenSets, item.eventType, BindingProperty(item.data)));
+    observed.Observe(fixture.plugin, kSevenSets);
+    fixture.host.PublishEvent(kItemSetsEvent, ResourceEventPayload(kSevenSets, item.eventType,
+                                                                   BindingProperty(item.data)));
     ASSERT_EQ(observed.values.size(), item.delivered ? 1u : 0u) << item.eventType;
     if (item.delivered) {
       EXPECT_EQ(observed.values[0], item.value) << item.eventType;
@@ -168,15 +196,16 @@ TEST(ResourceEvents, TypedHandlerSeesOnlyConvertibleValues) {
 // Catches a missing or mistyped initial read, a read of a pattern, or a failed read that is
 // delivered anyway.
 TEST(ResourceEvents, ObservingReadsTheCurrentValueAsCreate) {
-  testing::LoadedProbePlugin loaded;
-  loaded.plugin->answers[kSevenSets] = 42;
+  EventsFixture fixture;
+  fixture.itemSets->Set("GET", kSevenSets, host::PeerAnswer::Value(42));
   Observed<std::int32_t> present;
   Observed<std::int32_t> missing;
   Observed<std::int32_t> pattern;
-  present.Observe(*loaded.plugin, kSevenSets);
-  missing.Observe(*loaded.plugin, kEightSets);
-  pattern.Observe(*loaded.plugin, kSetsPattern);
-  EXPECT_EQ(loaded.plugin->requestedUrls, (std::vector<std::string>{kSevenSets, kEightSets}));
+  present.Observe(fixture.plugin, kSevenSets);
+  missing.Observe(fixture.plugin, kEightSets);
+  pattern.Observe(fixture.plugin, kSetsPattern);
+  EXPECT_EQ(fixture.SentRequests(), (std::vector<std::string>{std::string("GET ") + kSevenSets,
+                                                              std::string("GET ") + kEightSets}));
   EXPECT_EQ(present.values, std::vector<std::int32_t>{42});
   EXPECT_EQ(present.types, std::vector<PluginResourceEventType>{PluginResourceEventType::Create});
   EXPECT_TRUE(missing.values.empty());
@@ -186,42 +215,61 @@ TEST(ResourceEvents, ObservingReadsTheCurrentValueAsCreate) {
 // Catches tables changed under a running dispatch: a handler that observes more resources must
 // not invalidate the walk over the pattern table.
 TEST(ResourceEvents, HandlerMayObserveMoreResourcesWhileDispatching) {
-  testing::LoadedProbePlugin loaded;
+  EventsFixture fixture;
   int calls = 0;
-  ObserveResource<BindingProperty>(*loaded.plugin, kSetsPattern, [&](const auto&) {
+  ObserveResource<BindingProperty>(fixture.plugin, kSetsPattern, [&](const auto&) {
     calls++;
     for (int i = 0; i < 40; ++i) {
       const std::string uri = "/dul-item-sets/v1/item-sets/*/extra" + std::to_string(i);
-      ObserveResource<BindingProperty>(*loaded.plugin, uri, [](const auto&) {});
+      ObserveResource<BindingProperty>(fixture.plugin, uri, [](const auto&) {});
     }
   });
-  loaded.Deliver(kItemSetsEvent, ResourceEventPayload(kSevenSets, "Update", BindingProperty()));
+  fixture.host.PublishEvent(kItemSetsEvent,
+                            ResourceEventPayload(kSevenSets, "Update", BindingProperty()));
   EXPECT_EQ(calls, 1);
 }
 
-// Catches publishing under one name only, twice under the same name, a payload that is not the
-// event, a lost word, or a payload record that is never freed.
-TEST(ResourceEvents, PublishGoesOutUnderTheDerivedAndTheGivenName) {
-  testing::LoadedProbePlugin loaded;
+PluginResourceEvent UpdateOfSevenSets() {
   PluginResourceEvent event;
   event.uri = kSevenSets;
   event.eventType = PluginResourceEventType::Update;
   event.data.Member("title") = "a title long enough to need its own block";
-  EXPECT_FALSE(PublishResourceEvent(*loaded.plugin, "OnJsonApiEvent", event, 5).has_value());
-  ASSERT_EQ(loaded.plugin->published.size(), 2u);
-  EXPECT_EQ(loaded.plugin->published[0].name, kItemSetsEvent);
-  EXPECT_EQ(loaded.plugin->published[1].name, "OnJsonApiEvent");
+  return event;
+}
+
+// Catches publishing under one name only, twice under the same name, a payload that is not the
+// event, or a lost word.
+TEST(ResourceEvents, PublishGoesOutUnderTheDerivedAndTheGivenName) {
+  EventsFixture fixture;
+  testing::PublishedEvents published(fixture.host);
+  const PluginResourceEvent event = UpdateOfSevenSets();
+  EXPECT_FALSE(PublishResourceEvent(fixture.plugin, "OnJsonApiEvent", event, 5).has_value());
+  ASSERT_EQ(published.events.size(), 2u);
+  EXPECT_EQ(published.events[0].name, kItemSetsEvent);
+  EXPECT_EQ(published.events[1].name, "OnJsonApiEvent");
   BindingProperty expected = ResourceEventPayload(kSevenSets, "Update", BindingProperty());
   expected.Member("data") = event.data;
-  for (const auto& published : loaded.plugin->published) {
-    EXPECT_EQ(published.payload, expected);
-    EXPECT_EQ(published.word, 5u);
+  for (const host::PublishedEvent& sent : published.events) {
+    EXPECT_TRUE(sent.fromPlugin);
+    EXPECT_EQ(sent.payload, expected);
+    EXPECT_EQ(sent.value, 5u);
   }
-  loaded.plugin->keepPublished = false;
+  EXPECT_FALSE(PublishResourceEvent(fixture.plugin, kItemSetsEvent, event, 0).has_value());
+  EXPECT_EQ(published.events.size(), 3u);
+}
+
+// Catches a payload record that the plugin never frees once the host has taken the event.
+TEST(ResourceEvents, PublishingLeavesNothingAllocated) {
+  EventsFixture fixture;
+  const PluginResourceEvent event = UpdateOfSevenSets();
+  // The first publish grows the host's queue; it stays grown.
+  ASSERT_FALSE(PublishResourceEvent(fixture.plugin, kItemSetsEvent, event, 0).has_value());
+  fixture.host.DeliverPendingEvents();
   const AllocationStats before = ReadAllocationStats();
-  EXPECT_FALSE(PublishResourceEvent(*loaded.plugin, kItemSetsEvent, event, 0).has_value());
+  EXPECT_FALSE(PublishResourceEvent(fixture.plugin, kItemSetsEvent, event, 0).has_value());
+  fixture.host.DeliverPendingEvents();
   const AllocationStats after = ReadAllocationStats();
-  EXPECT_EQ(loaded.plugin->publishCount, 3u);
+  EXPECT_EQ(fixture.host.calls().published, 2u);
   EXPECT_GT(after.allocations, before.allocations);
   EXPECT_EQ(after.allocations - before.allocations, after.frees - before.frees);
 }

@@ -2,12 +2,18 @@
 // HostRuntime on a virtual clock, so that tests go through the real host contract.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "binding/binding_property.h"
 #include "binding/binding_value_record.h"
+#include "binding/native_conversion.h"
 #include "host/host_clock.h"
 #include "host/host_runtime.h"
+#include "host/plugin_loader.h"
 #include "runtime/host_contract.h"
 #include "runtime/load_plugin.h"
 #include "runtime/plugin_base.h"
@@ -17,8 +23,11 @@ namespace dul::testing {
 template <class Plugin = PluginBase>
 class HostedPlugin {
  public:
-  // Loads the plugin; initializes it with the host unless `start` is false.
-  explicit HostedPlugin(bool start = true) : plugin(new Plugin()) {
+  // Loads the plugin as a host of `version` speaks; initializes it unless `start` is false.
+  explicit HostedPlugin(bool start = true, host::ApiVersion version = {}) : plugin(new Plugin()) {
+    handshake.apiMajor = version.major;
+    handshake.apiMinor = version.minor;
+    handshake.apiPatch = version.patch;
     LoadPlugin(*plugin, handshake, "dul-item-sets");
     if (start)
       started = host.Start(handshake);
@@ -58,5 +67,32 @@ class PublishedEvents {
   }
   std::vector<host::PublishedEvent> events;
 };
+
+// How many times the plugin subscribed to `name` at the host, counting those undone since.
+inline std::size_t SubscribeCallsTo(const host::HostRuntime& host, std::string_view name) {
+  std::size_t count = 0;
+  for (const host::HostSubscription& subscription : host.subscribeHistory())
+    count += subscription.name == name ? 1 : 0;
+  return count;
+}
+
+// Calls a callback the host was given with `name` and `payload` directly, bypassing the host's
+// bookkeeping: an event already on its way when the subscription went, or a name it never had.
+inline void DeliverThrough(const host::HostSubscription& subscription, const char* name,
+                           const Zorv::BindingProperty& payload) {
+  DulBindingValueRecord record = Zorv::MakeValueRecord(payload, nullptr);
+  const DulHostEventRecord event{name, record, 0, subscription.userData};
+  subscription.callback(&event);
+  Zorv::ClearValueRecord(record);
+}
+
+// Publishes a native payload on the host's behalf, converted with the plugin's registry.
+template <class Plugin, class Payload>
+void PublishNative(HostedPlugin<Plugin>& hosted, const char* name, const Payload& payload) {
+  Zorv::BindingResult converted;
+  Zorv::ToBinding(converted, payload, hosted.plugin->typeRegistry());
+  ASSERT_TRUE(converted.ok()) << converted.ErrorText();
+  hosted.host.PublishEvent(name, converted.value());
+}
 
 }  // namespace dul::testing
