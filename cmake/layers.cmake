@@ -92,7 +92,10 @@ add_library(dul_plugin STATIC
   plugin/install_locator.cpp
   plugin/item_sets_types.cpp
   plugin/normalize_item_sets.cpp
-  plugin/local_item_sets_cache.cpp)
+  plugin/local_item_sets_cache.cpp
+  plugin/find_files.cpp
+  plugin/game_export.cpp
+  plugin/item_set_save_metrics.cpp)
 target_link_libraries(dul_plugin PUBLIC dul_runtime)
 
 # Every allocation of whatever links this goes through the counting functions.
