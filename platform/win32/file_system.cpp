@@ -39,22 +39,25 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 std::optional<std::uint32_t> FileAttributes(const std::string& path) {
-  if (path.empty())
+  const auto wide = WideFromUtf8(path);
+  if (path.empty() || !wide)
     return std::nullopt;
-  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(wide->c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return std::nullopt;
   return attributes;
 }
 
 std::uint32_t CreateOneDirectory(const std::string& path) {
-  if (::CreateDirectoryW(WideFromUtf8(path).c_str(), nullptr))
+  const auto wide = WideFromUtf8(path);
+  if (wide && ::CreateDirectoryW(wide->c_str(), nullptr))
     return kErrorSuccess;
   return ::GetLastError();
 }
 
 bool DeleteOneFile(const std::string& path) {
-  return ::DeleteFileW(WideFromUtf8(path).c_str()) != 0;
+  const auto wide = WideFromUtf8(path);
+  return wide && ::DeleteFileW(wide->c_str()) != 0;
 }
 
 std::optional<std::string> CurrentDirectory() {
@@ -70,12 +73,16 @@ std::optional<std::string> CurrentDirectory() {
 }
 
 bool HasWriteAccess(const std::string& path) {
-  return ::_waccess(WideFromUtf8(path).c_str(), 2) == 0;
+  const auto wide = WideFromUtf8(path);
+  return wide && ::_waccess(wide->c_str(), 2) == 0;
 }
 
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& pattern) {
+  const auto wide = WideFromUtf8(pattern);
+  if (!wide)
+    return std::nullopt;
   WIN32_FIND_DATAW data{};
-  const HANDLE search = ::FindFirstFileExW(WideFromUtf8(pattern).c_str(), FindExInfoStandard, &data,
+  const HANDLE search = ::FindFirstFileExW(wide->c_str(), FindExInfoStandard, &data,
                                            FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
     if (::GetLastError() == ERROR_FILE_NOT_FOUND)
@@ -91,8 +98,11 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const auto wide = WideFromUtf8(path);
+  if (!wide)
+    return std::nullopt;
+  const HANDLE file = ::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return std::nullopt;
   std::string bytes;
@@ -119,7 +129,10 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::wstring target = WideFromUtf8(path);
+  const auto wide = WideFromUtf8(path);
+  if (!wide)
+    return false;
+  const std::wstring& target = *wide;
   const std::wstring temporary = target + L".tmp" + std::to_wstring(::GetCurrentProcessId());
   const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -12,7 +12,8 @@ SharedLibrary::~SharedLibrary() {
 
 bool SharedLibrary::Open(const std::string& path) {
   Close();
-  handle_ = ::LoadLibraryW(win32::WideFromUtf8(path).c_str());
+  const auto wide = win32::WideFromUtf8(path);
+  handle_ = wide ? ::LoadLibraryW(wide->c_str()) : nullptr;
   if (handle_ == nullptr)
     error_ = "cannot load " + path + " (error " + std::to_string(::GetLastError()) + ")";
   return handle_ != nullptr;

@@ -4,13 +4,20 @@
 
 namespace dul::platform::win32 {
 
-std::wstring WideFromUtf8(std::string_view text) {
+std::optional<std::wstring> WideFromUtf8(std::string_view text) {
   if (text.empty())
-    return {};
+    return std::wstring();
+  if (text.size() > 0x7fffffffu) {
+    ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return std::nullopt;
+  }
   const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (length <= 0)
+    return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
   return wide;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "tests/runtime/log_test_support.h"
 
 namespace dul {
@@ -238,14 +239,18 @@ TEST_F(LogMessageTest, LongMessagesAreCut) {
 
 // Catches the executable name keeping its directory, and a malformed clock or thread field.
 TEST_F(LogMessageTest, ProcessFields) {
-  EXPECT_STREQ(ExecutableName(), "dul-tests");
+  EXPECT_STREQ(ExecutableName(), DUL_TEST_EXECUTABLE_NAME);
   const std::string hours = FormatLine("#H", LogRecord{});
   ASSERT_EQ(hours.size(), 11u) << hours;
   for (std::size_t i : {0, 1, 2, 3, 4, 5, 7, 8, 9})
     EXPECT_TRUE(std::isdigit(hours[i])) << hours;
   EXPECT_EQ(hours[6], '.');
+  // "%p" is hexadecimal on every C runtime; only the "0x" prefix and the padding differ.
   const std::string thread = FormatLine("#T", LogRecord{});
-  EXPECT_EQ(thread.rfind("0x", 0), 0u) << thread;
+  char* end = nullptr;
+  const unsigned long long id = std::strtoull(thread.c_str(), &end, 16);
+  EXPECT_EQ(id, platform::CurrentThreadId()) << thread;
+  EXPECT_STREQ(end, "\n") << thread;
 }
 
 // Catches timestamp fields in the wrong order or without their zero padding.

@@ -40,21 +40,30 @@ class TemporaryTree {
   TemporaryTree& operator=(const TemporaryTree&) = delete;
 
   const std::filesystem::path& Root() const { return root_; }
-  std::string Path(std::string_view relative) const { return (root_ / relative).string(); }
+  // UTF-8, with "/" separators on every system, as the code under test writes paths.
+  std::string Path(std::string_view relative) const {
+    return root_.generic_string() + "/" + std::string(relative);
+  }
 
   void MakeDirectory(std::string_view relative) const {
-    std::filesystem::create_directories(root_ / relative);
+    std::filesystem::create_directories(Native(relative));
   }
   void MakeFile(std::string_view relative) const {
-    std::filesystem::create_directories((root_ / relative).parent_path());
-    std::ofstream(root_ / relative) << "x";
+    std::filesystem::create_directories(Native(relative).parent_path());
+    std::ofstream(Native(relative)) << "x";
   }
   void Enter(std::string_view relative) const {
     MakeDirectory(relative);
-    std::filesystem::current_path(root_ / relative);
+    std::filesystem::current_path(Native(relative));
   }
 
  private:
+  // Relative names are UTF-8; on Windows std::filesystem would read narrow text in the
+  // locale's encoding instead.
+  std::filesystem::path Native(std::string_view relative) const {
+    return root_ / std::u8string(relative.begin(), relative.end());
+  }
+
   std::filesystem::path previous_;
   std::filesystem::path root_;
 };
