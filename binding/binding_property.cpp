@@ -2,7 +2,6 @@
 // in binding_property_access.cpp.
 #include "binding/binding_property.h"
 
-#include <bit>
 #include <cstring>
 #include <new>
 
@@ -28,19 +27,27 @@ std::uint8_t* CopyBytes(std::span<const std::uint8_t> bytes) {
   return copy;
 }
 
-// Element arrays up to kLargestPooledElements come from the pools, in powers of two; longer ones
-// are heap blocks. The capacity alone tells which.
+// Element arrays up to kLargestPooledElements come from the pools, in the sizes of
+// kElementCapacities; longer ones are heap blocks. The capacity alone tells which.
 bool IsPooled(std::size_t capacity) {
   return capacity <= BindingStorage::kLargestPooledElements;
 }
 
+// The pool for arrays of `wanted` values (at most kLargestPooledElements).
+std::size_t ElementClass(std::size_t wanted) {
+  std::size_t sizeClass = 0;
+  while (BindingStorage::kElementCapacities[sizeClass] < wanted)
+    ++sizeClass;
+  return sizeClass;
+}
+
 std::size_t PooledCapacity(std::size_t wanted) {
-  return wanted <= 2 ? 2 : std::bit_ceil(wanted);
+  return BindingStorage::kElementCapacities[ElementClass(wanted)];
 }
 
 BindingStorage::Block PooledElements(std::size_t capacity) {
   return static_cast<BindingStorage::Block>(
-      static_cast<std::size_t>(BindingStorage::Block::kElements2) + std::countr_zero(capacity) - 1);
+      static_cast<std::size_t>(BindingStorage::Block::kElements1) + ElementClass(capacity));
 }
 
 // Element counts are 32-bit, on every target.

@@ -140,18 +140,6 @@ void BindingProperty::SetCollection() {
   BecomeCollection();
 }
 
-std::span<BindingProperty> BindingProperty::Elements() {
-  if (kind_ != BindingPropertyKind::kCollection)
-    return {};
-  return {payload_.collection->elements, payload_.collection->size};
-}
-
-std::span<const BindingProperty> BindingProperty::Elements() const {
-  if (kind_ != BindingPropertyKind::kCollection)
-    return {};
-  return {payload_.collection->elements, payload_.collection->size};
-}
-
 BindingProperty& BindingProperty::Member(std::string_view name) {
   if (kind_ == BindingPropertyKind::kStructure)
     return payload_.structure->FindOrInsert(name);

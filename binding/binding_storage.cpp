@@ -9,11 +9,14 @@
 
 namespace Zorv {
 
-static_assert(std::size(kMemberChunkCapacities) == 7, "one pool per chunk size");
-static_assert(MemberChunkBytes(kMemberChunkCapacities[6]) <= SlabPool::kLargestBlock);
+static_assert(std::size(kMemberChunkCapacities) == 12, "one pool per chunk size");
+static_assert(std::size(BindingStorage::kElementCapacities) == 10, "one pool per element size");
+static_assert(BindingStorage::kElementCapacities[9] == BindingStorage::kLargestPooledElements);
+static_assert(MemberChunkBytes(kMemberChunkCapacities[11]) <= SlabPool::kLargestBlock);
 
 BindingStorage::BindingStorage()
-    : pools_{SlabPool(sizeof(BindingByteBlock)),
+    : texts_(&arena_),
+      pools_{SlabPool(sizeof(BindingByteBlock)),
              SlabPool(sizeof(BindingEnumCell)),
              SlabPool(sizeof(BindingElementBlock)),
              SlabPool(sizeof(MemberMap)),
@@ -25,12 +28,25 @@ BindingStorage::BindingStorage()
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[4])),
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[5])),
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[6])),
-             SlabPool(2 * sizeof(BindingProperty)),
-             SlabPool(4 * sizeof(BindingProperty)),
-             SlabPool(8 * sizeof(BindingProperty)),
-             SlabPool(16 * sizeof(BindingProperty)),
-             SlabPool(kLargestPooledElements * sizeof(BindingProperty))},
-      heapBlocks_{&heapBlocks_, &heapBlocks_} {}
+             SlabPool(MemberChunkBytes(kMemberChunkCapacities[7])),
+             SlabPool(MemberChunkBytes(kMemberChunkCapacities[8])),
+             SlabPool(MemberChunkBytes(kMemberChunkCapacities[9])),
+             SlabPool(MemberChunkBytes(kMemberChunkCapacities[10])),
+             SlabPool(MemberChunkBytes(kMemberChunkCapacities[11])),
+             SlabPool(kElementCapacities[0] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[1] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[2] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[3] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[4] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[5] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[6] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[7] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[8] * sizeof(BindingProperty)),
+             SlabPool(kElementCapacities[9] * sizeof(BindingProperty))},
+      heapBlocks_{&heapBlocks_, &heapBlocks_} {
+  for (SlabPool& pool : pools_)
+    pool.ShareArena(&arena_);
+}
 
 BindingStorage::~BindingStorage() {
   Reset();
@@ -89,6 +105,7 @@ void BindingStorage::Reset() {
   for (SlabPool& pool : pools_)
     pool.Reset(pages);
   PageSource::Instance().ReturnPages(pages);
+  arena_.Reset();
 }
 
 }  // namespace Zorv

@@ -20,22 +20,34 @@ class BindingStorage {
     kCollection,
     kStructure,
     kMemberValue,
-    // Member chunks of 2, 4, 8, 12, 16, 20 and 84 members (kMemberChunkCapacities).
+    // Member chunks of 2 to 84 members, one pool per size of kMemberChunkCapacities.
     kChunk2,
     kChunk4,
     kChunk8,
     kChunk12,
     kChunk16,
     kChunk20,
+    kChunk24,
+    kChunk32,
+    kChunk40,
+    kChunk48,
+    kChunk64,
     kChunk84,
-    // Element arrays of 2, 4, 8, 16 and 32 values; longer ones are heap blocks.
+    // Element arrays of 1 to 32 values, one pool per size of kElementCapacities; longer ones
+    // are heap blocks.
+    kElements1,
     kElements2,
+    kElements3,
     kElements4,
+    kElements6,
     kElements8,
+    kElements12,
     kElements16,
+    kElements24,
     kElements32,
   };
-  static constexpr std::size_t kBlockKinds = 17;
+  static constexpr std::size_t kBlockKinds = 27;
+  static constexpr std::uint8_t kElementCapacities[] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
   static constexpr std::size_t kLargestPooledElements = 32;
 
   BindingStorage();
@@ -84,6 +96,7 @@ class BindingStorage {
     return link + 1;
   }
 
+  SmallArena arena_;  // before the pools that share it
   InternTable texts_;
   SlabPool pools_[kBlockKinds];
   HeapLink heapBlocks_;  // the list's sentinel: circular, empty when it points at itself

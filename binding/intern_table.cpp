@@ -50,10 +50,13 @@ bool SameBytes(const char* a, const char* b, std::size_t size) {
 
 }  // namespace
 
-InternTable::InternTable()
+InternTable::InternTable(SmallArena* arena)
     : buckets_(inlineBuckets_),
       cellPools_{SlabPool(kCellBytes[0]), SlabPool(kCellBytes[1]), SlabPool(kCellBytes[2]),
-                 SlabPool(kCellBytes[3])} {}
+                 SlabPool(kCellBytes[3])} {
+  for (SlabPool& pool : cellPools_)
+    pool.ShareArena(arena);
+}
 
 InternTable::~InternTable() {
   PageChain pages;
@@ -87,6 +90,11 @@ InternedText* InternTable::Intern(std::string_view text) {
 InternedText* InternTable::InternName(std::string_view text) {
   if (text.empty())
     return InternedText::Empty();
+  if (recent_ == nullptr) {
+    if (count_ < kCellsBeforeRecent)
+      return Intern(text, dul::Fnv1a(text));
+    StartRecent();
+  }
   // Two ways per slot: a new cell goes first and the one it displaces second.
   InternedText** ways = &recent_[RecentSlot(text) * 2];
   for (int way = 0; way < 2; ++way) {
@@ -97,7 +105,6 @@ InternedText* InternTable::InternName(std::string_view text) {
       return recent;
     }
   }
-  recentUsed_ = true;
   ways[1] = ways[0];
   ways[0] = Intern(text, dul::Fnv1a(text));
   return ways[0];
@@ -171,10 +178,12 @@ void InternTable::Remove(InternedText* cell) {
   while (*link != cell)
     link = &(*link)->next;
   *link = cell->next;
-  InternedText** ways = &recent_[RecentSlot(cell->view()) * 2];
-  for (int way = 0; way < 2; ++way) {
-    if (ways[way] == cell)
-      ways[way] = nullptr;
+  if (recent_ != nullptr) {
+    InternedText** ways = &recent_[RecentSlot(cell->view()) * 2];
+    for (int way = 0; way < 2; ++way) {
+      if (ways[way] == cell)
+        ways[way] = nullptr;
+    }
   }
   FreeCell(cell);
   if (--count_ == 0)
@@ -215,9 +224,13 @@ void InternTable::ForgetBuckets() {
   buckets_ = inlineBuckets_;
   bucketCount_ = kInitialBuckets;
   std::memset(inlineBuckets_, 0, sizeof(inlineBuckets_));
-  if (recentUsed_)
-    std::memset(recent_, 0, sizeof(recent_));
-  recentUsed_ = false;
+  dul::CountingFree(recent_);
+  recent_ = nullptr;
+}
+
+void InternTable::StartRecent() {
+  recent_ = static_cast<InternedText**>(AllocateOrFail(kRecentCells * sizeof(InternedText*)));
+  std::memset(recent_, 0, kRecentCells * sizeof(InternedText*));
 }
 
 void InternTable::Reset(PageChain& pages) {

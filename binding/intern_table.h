@@ -1,9 +1,10 @@
 // InternTable: the strings of one storage, each stored once and shared by reference count. A hash
 // set keyed by FNV-1a, starting with 8 buckets and doubling whenever it holds more cells than
 // buckets. The empty string is never stored: it is the shared, uncounted InternedText::Empty().
-// Short cells come from size-class slab pools, long ones from the counting allocator. A small
-// direct-mapped cache of recently interned member names, chosen by a hash of a few words, answers
-// the names a document repeats without computing FNV-1a over the whole text.
+// Short cells come from size-class slab pools, long ones from the counting allocator. Once the
+// table holds kCellsBeforeRecent cells, a small direct-mapped cache of recently interned member
+// names, chosen by a hash of a few words, answers the names a document repeats without computing
+// FNV-1a over the whole text; a small table does without it and its memory.
 #pragma once
 
 #include <cstddef>
@@ -20,8 +21,10 @@ class InternTable {
   static constexpr std::size_t kInitialBuckets = 8;
   static constexpr std::size_t kRecentBits = 7;
   static constexpr std::size_t kRecentCells = std::size_t{2} << kRecentBits;
+  static constexpr std::size_t kCellsBeforeRecent = 64;
 
-  InternTable();
+  // Short cells come from `arena` first when one is given (see SmallArena).
+  explicit InternTable(SmallArena* arena = nullptr);
   ~InternTable();
   InternTable(const InternTable&) = delete;
   InternTable& operator=(const InternTable&) = delete;
@@ -66,14 +69,14 @@ class InternTable {
   void Remove(InternedText* cell);
   void Rehash(std::size_t bucketCount);
   void ForgetBuckets();
+  void StartRecent();
 
   InternedText** buckets_;
   std::size_t bucketCount_ = kInitialBuckets;
   std::size_t count_ = 0;
   std::size_t largeCells_ = 0;
   InternedText* inlineBuckets_[kInitialBuckets] = {};
-  InternedText* recent_[kRecentCells] = {};
-  bool recentUsed_ = false;  // whether recent_ may hold anything, so that emptying skips it
+  InternedText** recent_ = nullptr;  // kRecentCells cells, two ways per slot, once started
   SlabPool cellPools_[kCellClasses];
 };
 

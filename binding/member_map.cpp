@@ -25,19 +25,7 @@ std::string_view NameOf(const MemberEntry& entry) {
 // The 8 bytes of `name` from `offset` on, big-endian and zero-padded: when two names share their
 // first `offset` bytes, different keys order them as the names are ordered.
 std::uint64_t NameKey(std::string_view name, std::size_t offset) {
-  if (name.size() <= offset)
-    return 0;
-  const std::size_t available = name.size() - offset;
-  std::uint64_t key = 0;
-  if (available >= 8) {
-    std::memcpy(&key, name.data() + offset, 8);
-    if constexpr (std::endian::native == std::endian::little)
-      key = __builtin_bswap64(key);
-    return key;
-  }
-  for (std::size_t i = 0; i < available; ++i)
-    key |= std::uint64_t{static_cast<unsigned char>(name[offset + i])} << (56 - 8 * i);
-  return key;
+  return name.size() <= offset ? 0 : NamePrefixKey(name.substr(offset));
 }
 
 struct NameComparison {
@@ -224,7 +212,9 @@ void MemberMap::AssignSorted(std::span<const BindingMemberSource> members) {
     MemberChunk* chunk = NewChunk(sizeClass);
     const std::size_t taken = std::min<std::size_t>(chunk->capacity, count - first);
     const std::span<const BindingMemberSource> run = members.subspan(first, taken);
-    chunk->prefixLength = ClampLength(SharedPrefix(run.front().name, run.back().name));
+    chunk->prefixLength = taken == count
+                              ? sharedPrefix_
+                              : ClampLength(SharedPrefix(run.front().name, run.back().name));
     std::uint64_t* keys = chunk->keys();
     MemberEntry* entries = chunk->entries();
     for (std::size_t i = 0; i < taken; ++i) {

@@ -2,13 +2,15 @@
 // char) order of their names. Each member's value is a block of its own, so a reference to it
 // survives later insertions. The order is kept in chunks of (name, value pointer) entries, a
 // one-level B-tree: a lookup is a binary search over the chunks' first names, then within one
-// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through seven
+// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through twelve
 // sizes (2 to 84 members) before chunks split; a map built from sorted members in one go takes the
 // smallest size that holds them.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <span>
 #include <string_view>
@@ -44,9 +46,38 @@ static_assert(sizeof(MemberChunk) == 16);
 
 // The capacities of the chunk sizes, smallest first, and the bytes of a chunk of `capacity`
 // members: header, keys and entries.
-inline constexpr std::uint16_t kMemberChunkCapacities[] = {2, 4, 8, 12, 16, 20, 84};
+inline constexpr std::uint16_t kMemberChunkCapacities[] = {2,  4,  8,  12, 16, 20,
+                                                           24, 32, 40, 48, 64, 84};
 constexpr std::size_t MemberChunkBytes(std::size_t capacity) {
   return sizeof(MemberChunk) + capacity * (sizeof(std::uint64_t) + sizeof(MemberEntry));
+}
+
+// The first 8 bytes of `name`, big-endian and zero-padded, so that keys order as names do. Short
+// names are read with overlapping loads, never beyond their end.
+inline std::uint64_t NamePrefixKey(std::string_view name) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t size = name.size();
+  if (size >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return std::endian::native == std::endian::little ? __builtin_bswap64(word) : word;
+  }
+  if (size >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, bytes, 4);
+    std::memcpy(&last, bytes + size - 4, 4);
+    if constexpr (std::endian::native == std::endian::little) {
+      first = __builtin_bswap32(first);
+      last = __builtin_bswap32(last);
+    }
+    return (std::uint64_t{first} << 32) | (std::uint64_t{last} << (64 - 8 * size));
+  }
+  if (size == 0)
+    return 0;
+  return (std::uint64_t{bytes[0]} << 56) |
+         (std::uint64_t{bytes[size / 2]} << (56 - 8 * (size / 2))) |
+         (std::uint64_t{bytes[size - 1]} << (64 - 8 * size));
 }
 
 // A chunk and the key of its first name, taken after the prefix that every name of the map
@@ -171,6 +202,19 @@ class MemberMap {
   std::uint32_t memberCount_ = 0;
   std::uint32_t sharedPrefix_ = 0;  // every name of the map starts with the same this many bytes
 };
+
+// Inline: the writers' walk asks every collection for its elements.
+inline std::span<BindingProperty> BindingProperty::Elements() {
+  if (kind_ != BindingPropertyKind::kCollection)
+    return {};
+  return {payload_.collection->elements, payload_.collection->size};
+}
+
+inline std::span<const BindingProperty> BindingProperty::Elements() const {
+  if (kind_ != BindingPropertyKind::kCollection)
+    return {};
+  return {payload_.collection->elements, payload_.collection->size};
+}
 
 inline BindingMemberRange<BindingProperty> BindingProperty::Members() {
   if (kind_ != BindingPropertyKind::kStructure)

@@ -2,14 +2,41 @@
 
 #include <initializer_list>
 
+#include "runtime/allocation_counters.h"
 #include "runtime/fatal_error.h"
 
 namespace Zorv {
 
-SlabPool::SlabPool(std::size_t blockSize)
-    : blockSize_(static_cast<std::uint16_t>((blockSize + 7) / 8 * 8)),
-      blocksPerSlab_(
-          static_cast<std::uint16_t>((PageSource::kPageSize - kHeaderBytes) / blockSize_)) {}
+void SmallArena::Reset() {
+  for (std::size_t i = 0; i < chunkCount_; ++i)
+    dul::CountingFree(chunks_[i]);
+  chunkCount_ = 0;
+  cursor_ = end_ = nullptr;
+}
+
+// The rest of the current chunk is left unused: blocks are small beside the chunks.
+bool SmallArena::AddChunk() {
+  if (chunkCount_ == kChunks)
+    return false;
+  auto* chunk = static_cast<unsigned char*>(dul::CountingAllocate(kChunkBytes[chunkCount_]));
+  if (chunk == nullptr)
+    dul::FatalError("chunk != nullptr", "Out of memory for binding values", __FILE__, __LINE__,
+                    __func__);
+  chunks_[chunkCount_] = chunk;
+  cursor_ = chunk;
+  end_ = chunk + kChunkBytes[chunkCount_++];
+  return true;
+}
+
+// A freed arena block, or a new one from the arena; null when neither is left.
+void* SlabPool::TakeOutsideSlabs() {
+  if (arenaFree_ != nullptr) {
+    void* block = arenaFree_;
+    std::memcpy(&arenaFree_, block, sizeof(arenaFree_));
+    return block;
+  }
+  return arena_ != nullptr ? arena_->Take(blockSize_) : nullptr;
+}
 
 void SlabPool::Unlink(Slab* slab, Slab*& list) {
   if (slab->previous != nullptr)
@@ -53,7 +80,7 @@ void SlabPool::RetireSlab(Slab* slab) {
   PageSource::Instance().ReturnPage(slab);
 }
 
-SlabPool::~SlabPool() {
+void SlabPool::ReturnAllPages() {
   PageChain pages;
   Reset(pages);
   PageSource::Instance().ReturnPages(pages);
@@ -70,6 +97,7 @@ void SlabPool::Reset(PageChain& pages) {
   if (spare_ != nullptr)
     pages.Push(spare_);
   partial_ = full_ = spare_ = nullptr;
+  arenaFree_ = nullptr;  // the arena itself is reset by its owner
 }
 
 }  // namespace Zorv

@@ -35,23 +35,30 @@ void AppendGroup(std::vector<std::uint8_t>& bytes, const std::uint8_t (&sextets)
 
 }  // namespace
 
+// The text is sized once and written through a pointer: whole groups first, then the last one.
 std::string Base64Encode(const void* bytes, std::size_t length) {
   const auto* input = static_cast<const std::uint8_t*>(bytes);
-  std::string text;
-  text.reserve((length + 2) / 3 * 4);
-  for (std::size_t at = 0; at < length; at += 3) {
-    const std::size_t taken = length - at < 3 ? length - at : 3;
+  std::string text((length + 2) / 3 * 4, '=');
+  char* out = text.data();
+  const char* alphabet = kBase64Alphabet.data();
+  std::size_t at = 0;
+  for (; length - at >= 3; at += 3) {
+    const std::uint32_t group =
+        (std::uint32_t{input[at]} << 16) | (std::uint32_t{input[at + 1]} << 8) | input[at + 2];
+    out[0] = alphabet[group >> 18];
+    out[1] = alphabet[(group >> 12) & 0x3F];
+    out[2] = alphabet[(group >> 6) & 0x3F];
+    out[3] = alphabet[group & 0x3F];
+    out += 4;
+  }
+  if (at < length) {
     std::uint32_t group = std::uint32_t{input[at]} << 16;
-    if (taken > 1) {
+    if (length - at > 1)
       group |= std::uint32_t{input[at + 1]} << 8;
-    }
-    if (taken > 2) {
-      group |= input[at + 2];
-    }
-    text.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
-    text.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
-    text.push_back(taken > 1 ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
-    text.push_back(taken > 2 ? kBase64Alphabet[group & 0x3F] : '=');
+    out[0] = alphabet[group >> 18];
+    out[1] = alphabet[(group >> 12) & 0x3F];
+    if (length - at > 1)
+      out[2] = alphabet[(group >> 6) & 0x3F];
   }
   return text;
 }

@@ -20,7 +20,7 @@
 namespace Zorv {
 namespace {
 
-constexpr std::size_t kFirstTextBytes = 256;
+constexpr std::size_t kFirstTextBytes = 1024;
 constexpr std::size_t kDirectTextBytes = 1024 * 1024;
 constexpr std::size_t kPieceBytes = 64 * 1024;
 constexpr unsigned kIndentSpaces = 4;

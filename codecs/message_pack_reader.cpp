@@ -1,15 +1,16 @@
-// MessagePack reader: one pass over the bytes, building the value in place. Open arrays and maps
-// live on a fixed stack of kMessagePackDepthLimit entries, so reading allocates nothing beyond
-// the value tree and the error text.
+// MessagePack reader: one pass over the bytes, the value built by a PendingTree (each container's
+// values gathered, then placed at once; map keys stay in the input until then). The counts of
+// open arrays and maps live on a fixed stack of kMessagePackDepthLimit entries, so reading
+// allocates nothing beyond the value tree, its scratch values and the error text.
 #include "codecs/message_pack_reader.h"
 
-#include <algorithm>
 #include <bit>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "codecs/pending_tree.h"
 #include "runtime/format_text.h"
 
 namespace Zorv {
@@ -28,34 +29,31 @@ constexpr std::string_view kRawBytesTruncated =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
 static_assert(kMessagePackDepthLimit == 512, "the nesting message names the limit");
 
-// An array or map still being read. The value is held, never one of its elements: elements move
-// when a collection grows, but an open container's parent does not grow until it is closed.
+// An array or map still being read.
 struct OpenContainer {
-  BindingProperty* value;
   std::uint32_t itemsLeft;  // elements of an array, members of a map
   bool isMap;
 };
 
 class MessagePackReader {
  public:
-  MessagePackReader(const std::uint8_t* bytes, std::size_t length)
-      : bytes_(bytes), length_(length) {}
+  MessagePackReader(const std::uint8_t* bytes, std::size_t length, PendingTree& tree)
+      : bytes_(bytes), length_(length), tree_(tree) {}
 
-  // Reads one value into `root`; false on the first error, with error() telling what it was.
-  bool Read(BindingProperty& root);
+  // Reads one value into the tree; false on the first error, with error() telling what it was.
+  bool Read();
   std::size_t position() const { return position_; }
   const std::string& error() const { return error_; }
 
  private:
-  bool ReadItem(BindingProperty& target);
-  bool ReadTaggedItem(BindingProperty& target, std::uint8_t format, std::size_t formatPosition);
-  bool ReadNumber(BindingProperty& target, std::uint8_t format);
-  BindingProperty* ReadKey(BindingProperty& map);
-  bool ReadString(BindingProperty& target, std::uint64_t size);
-  bool ReadBlob(BindingProperty& target, std::uint64_t size);
+  bool ReadItem();
+  bool ReadTaggedItem(std::uint8_t format, std::size_t formatPosition);
+  bool ReadNumber(std::uint8_t format);
+  bool ReadKey();
+  bool ReadString(std::uint64_t size);
+  bool ReadBlob(std::uint64_t size);
   bool CheckDepth(std::size_t formatPosition);
-  bool OpenArray(BindingProperty& target, std::uint64_t count);
-  bool OpenMap(BindingProperty& target, std::uint64_t count);
+  bool Open(bool map, std::uint64_t count);
 
   template <std::size_t Width>
   bool ReadBigEndian(std::uint64_t& value) {
@@ -77,104 +75,94 @@ class MessagePackReader {
 
   const std::uint8_t* bytes_;
   std::size_t length_;
+  PendingTree& tree_;
   std::size_t position_ = 0;
-  // Bytes the unread items of the open containers need at the least: one per array element, two
-  // per map member. Reservations come only from the input beyond them, so nested containers
-  // that all declare huge counts cannot each reserve for the same remaining bytes.
-  std::uint64_t promisedBytes_ = 0;
   std::size_t depth_ = 0;
   OpenContainer open_[kMessagePackDepthLimit];
   std::string error_;
 };
 
-bool MessagePackReader::Read(BindingProperty& root) {
-  BindingProperty* target = &root;
+bool MessagePackReader::Read() {
   for (;;) {
-    if (!ReadItem(*target))
+    if (!ReadItem())
       return false;
-    while (depth_ != 0 && open_[depth_ - 1].itemsLeft == 0)
+    while (depth_ != 0 && open_[depth_ - 1].itemsLeft == 0) {
       --depth_;
+      tree_.Close();
+    }
     if (depth_ == 0)
       return true;
     OpenContainer& container = open_[depth_ - 1];
     --container.itemsLeft;
-    if (container.isMap) {
-      promisedBytes_ -= 2;
-      target = ReadKey(*container.value);
-      if (target == nullptr)
-        return false;
-    } else {
-      promisedBytes_ -= 1;
-      target = &container.value->PushBack();
-    }
+    if (container.isMap && !ReadKey())
+      return false;
   }
 }
 
-bool MessagePackReader::ReadItem(BindingProperty& target) {
+bool MessagePackReader::ReadItem() {
   if (position_ == length_)
     return Fail(dul::FormatText(kIntegerTruncated, 8, position_));
   const std::size_t formatPosition = position_;
   const std::uint8_t format = bytes_[position_++];
   if (format <= 0x7F) {
-    target.SetSigned(format);
+    tree_.Next().SetSigned(format);
     return true;
   }
   if (format >= 0xE0) {
-    target.SetSigned(static_cast<std::int8_t>(format));
+    tree_.Next().SetSigned(static_cast<std::int8_t>(format));
     return true;
   }
   if (format <= 0x8F)
-    return CheckDepth(formatPosition) && OpenMap(target, format & 0x0F);
+    return CheckDepth(formatPosition) && Open(true, format & 0x0F);
   if (format <= 0x9F)
-    return CheckDepth(formatPosition) && OpenArray(target, format & 0x0F);
+    return CheckDepth(formatPosition) && Open(false, format & 0x0F);
   if (format <= 0xBF)
-    return ReadString(target, format & 0x1F);
-  return ReadTaggedItem(target, format, formatPosition);
+    return ReadString(format & 0x1F);
+  return ReadTaggedItem(format, formatPosition);
 }
 
 // Formats 0xC0 to 0xDF: those whose length, count or number follows the format byte.
-bool MessagePackReader::ReadTaggedItem(BindingProperty& target, std::uint8_t format,
-                                       std::size_t formatPosition) {
+bool MessagePackReader::ReadTaggedItem(std::uint8_t format, std::size_t formatPosition) {
   std::uint64_t size = 0;
   switch (format) {
     case 0xC0:
-      target.Clear();
+      tree_.Next();  // empty (at the top it has been empty all along)
       return true;
     case 0xC2:
     case 0xC3:
-      target.SetBool(format == 0xC3);
+      tree_.Next().SetBool(format == 0xC3);
       return true;
     case 0xC4:
-      return ReadBigEndian<1>(size) && ReadBlob(target, size);
+      return ReadBigEndian<1>(size) && ReadBlob(size);
     case 0xC5:
-      return ReadBigEndian<2>(size) && ReadBlob(target, size);
+      return ReadBigEndian<2>(size) && ReadBlob(size);
     case 0xC6:
-      return ReadBigEndian<4>(size) && ReadBlob(target, size);
+      return ReadBigEndian<4>(size) && ReadBlob(size);
     case 0xD9:
-      return ReadBigEndian<1>(size) && ReadString(target, size);
+      return ReadBigEndian<1>(size) && ReadString(size);
     case 0xDA:
-      return ReadBigEndian<2>(size) && ReadString(target, size);
+      return ReadBigEndian<2>(size) && ReadString(size);
     case 0xDB:
-      return ReadBigEndian<4>(size) && ReadString(target, size);
+      return ReadBigEndian<4>(size) && ReadString(size);
     case 0xDC:
-      return CheckDepth(formatPosition) && ReadBigEndian<2>(size) && OpenArray(target, size);
+      return CheckDepth(formatPosition) && ReadBigEndian<2>(size) && Open(false, size);
     case 0xDD:
-      return CheckDepth(formatPosition) && ReadBigEndian<4>(size) && OpenArray(target, size);
+      return CheckDepth(formatPosition) && ReadBigEndian<4>(size) && Open(false, size);
     case 0xDE:
-      return CheckDepth(formatPosition) && ReadBigEndian<2>(size) && OpenMap(target, size);
+      return CheckDepth(formatPosition) && ReadBigEndian<2>(size) && Open(true, size);
     case 0xDF:
-      return CheckDepth(formatPosition) && ReadBigEndian<4>(size) && OpenMap(target, size);
+      return CheckDepth(formatPosition) && ReadBigEndian<4>(size) && Open(true, size);
     default:
       break;
   }
   if (format >= 0xCA && format <= 0xD3)
-    return ReadNumber(target, format);
+    return ReadNumber(format);
   // 0xC1 is never used; ext and fixext carry types this reader gives no meaning.
   return Fail(dul::FormatText(kInvalidData, formatPosition));
 }
 
 // Floats 0xCA and 0xCB, unsigned 0xCC to 0xCF, signed (sign-extended) 0xD0 to 0xD3.
-bool MessagePackReader::ReadNumber(BindingProperty& target, std::uint8_t format) {
+bool MessagePackReader::ReadNumber(std::uint8_t format) {
   static constexpr std::uint8_t kWidths[] = {4, 8, 1, 2, 4, 8, 1, 2, 4, 8};
   std::uint64_t word = 0;
   bool read = false;
@@ -194,6 +182,7 @@ bool MessagePackReader::ReadNumber(BindingProperty& target, std::uint8_t format)
   }
   if (!read)
     return false;
+  BindingProperty& target = tree_.Next();
   if (format == 0xCA) {
     target.SetDouble(std::bit_cast<float>(static_cast<std::uint32_t>(word)));
   } else if (format == 0xCB) {
@@ -212,12 +201,10 @@ bool MessagePackReader::ReadNumber(BindingProperty& target, std::uint8_t format)
   return true;
 }
 
-// Reads a member name and returns the member it selects (inserted when new); null on failure.
-BindingProperty* MessagePackReader::ReadKey(BindingProperty& map) {
-  if (position_ == length_) {
-    Fail(dul::FormatText(kIntegerTruncated, 8, position_));
-    return nullptr;
-  }
+// Reads a member name, which names the next value; false on failure.
+bool MessagePackReader::ReadKey() {
+  if (position_ == length_)
+    return Fail(dul::FormatText(kIntegerTruncated, 8, position_));
   const std::uint8_t format = bytes_[position_++];
   std::uint64_t size = format & 0x1F;
   bool read = true;
@@ -231,28 +218,26 @@ BindingProperty* MessagePackReader::ReadKey(BindingProperty& map) {
     read = Fail(dul::FormatText(kKeyNotString, position_));
   }
   if (!read)
-    return nullptr;
-  if (length_ - position_ < size) {
-    Fail(dul::FormatText(kStringTruncated, size, position_));
-    return nullptr;
-  }
-  const std::string_view name(reinterpret_cast<const char*>(bytes_ + position_), size);
-  position_ += size;
-  return &map.Member(name);
-}
-
-bool MessagePackReader::ReadString(BindingProperty& target, std::uint64_t size) {
+    return false;
   if (length_ - position_ < size)
     return Fail(dul::FormatText(kStringTruncated, size, position_));
-  target.SetString(std::string_view(reinterpret_cast<const char*>(bytes_ + position_), size));
+  tree_.Name(std::string_view(reinterpret_cast<const char*>(bytes_ + position_), size));
   position_ += size;
   return true;
 }
 
-bool MessagePackReader::ReadBlob(BindingProperty& target, std::uint64_t size) {
+bool MessagePackReader::ReadString(std::uint64_t size) {
+  if (length_ - position_ < size)
+    return Fail(dul::FormatText(kStringTruncated, size, position_));
+  tree_.Next().SetString(std::string_view(reinterpret_cast<const char*>(bytes_ + position_), size));
+  position_ += size;
+  return true;
+}
+
+bool MessagePackReader::ReadBlob(std::uint64_t size) {
   if (length_ - position_ < size)
     return Fail(dul::FormatText(kRawBytesTruncated, size, position_));
-  target.SetBlob(std::span<const std::uint8_t>(bytes_ + position_, size));
+  tree_.Next().SetBlob(std::span<const std::uint8_t>(bytes_ + position_, size));
   position_ += size;
   return true;
 }
@@ -265,38 +250,38 @@ bool MessagePackReader::CheckDepth(std::size_t formatPosition) {
   return Fail(dul::FormatText(kTooDeep, formatPosition));
 }
 
-// An existing collection (a repeated map key) is kept and extended.
-bool MessagePackReader::OpenArray(BindingProperty& target, std::uint64_t count) {
-  target.SetCollection();
-  if (count == 0)
+// An array or map opens in the tree; an empty one is complete at once. A repeated map key merges
+// into what the earlier one gave (PendingTree, RepeatedEmpty::kReplaces). Nothing is reserved
+// from the declared count: the values gathered are only those the input really holds.
+bool MessagePackReader::Open(bool map, std::uint64_t count) {
+  tree_.Open(!map);
+  if (count == 0) {
+    tree_.Close();
     return true;
-  const std::uint64_t remaining = length_ - position_;
-  const std::uint64_t spare = remaining > promisedBytes_ ? remaining - promisedBytes_ : 0;
-  target.Reserve(target.Size() + static_cast<std::size_t>(std::min(count, spare)));
-  open_[depth_++] = {&target, static_cast<std::uint32_t>(count), false};
-  promisedBytes_ += count;
-  return true;
-}
-
-// An existing structure (a repeated map key) is kept and its members merged into.
-bool MessagePackReader::OpenMap(BindingProperty& target, std::uint64_t count) {
-  target.SetStructure();
-  if (count == 0)
-    return true;
-  open_[depth_++] = {&target, static_cast<std::uint32_t>(count), true};
-  promisedBytes_ += 2 * count;
+  }
+  open_[depth_++] = {static_cast<std::uint32_t>(count), map};
   return true;
 }
 
 }  // namespace
 
+// The value is built as the first element of the result and the scratch values as the second, so
+// that both share the result's storage and moving between them is cheap.
 MessagePackReadResult ReadMessagePack(const std::uint8_t* bytes, std::size_t length) {
   MessagePackReadResult read;
-  MessagePackReader reader(bytes, length);
-  if (reader.Read(read.result.ResetValue()))
+  BindingProperty& value = read.result.ResetValue();
+  value.Reserve(2);
+  BindingProperty& top = value.PushBack();
+  BindingProperty& scratch = value.PushBack();
+  scratch.SetCollection();
+  PendingTree tree(top, scratch, RepeatedEmpty::kReplaces);
+  MessagePackReader reader(bytes, length, tree);
+  if (reader.Read()) {
+    value = std::move(top);
     read.consumed = reader.position();
-  else
+  } else {
     read.result.SetError(reader.error());
+  }
   return read;
 }
 

@@ -17,7 +17,8 @@
 // its format byte. On failure the result holds only the error and `consumed` is 0.
 //
 // The reader keeps its own stack of open containers, so input depth never reaches the thread's
-// stack, and it reserves collection capacity only for elements the remaining input can hold.
+// stack, and it gathers a container's values before it places them, so nothing is allocated for
+// a declared count the input does not hold.
 #pragma once
 
 #include <cstddef>

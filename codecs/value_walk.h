@@ -37,6 +37,30 @@ struct OpenContainer {
   }
 };
 
+// The open containers of a walk: on the thread's stack while the value is shallow.
+class OpenStack {
+ public:
+  bool empty() const { return size_ == 0; }
+  OpenContainer& back() { return size_ <= kInline ? inline_[size_ - 1] : deep_.back(); }
+  void push_back(const OpenContainer& open) {
+    if (size_ < kInline)
+      inline_[size_] = open;
+    else
+      deep_.push_back(open);
+    ++size_;
+  }
+  void pop_back() {
+    if (size_-- > kInline)
+      deep_.pop_back();
+  }
+
+ private:
+  static constexpr std::size_t kInline = 16;
+  OpenContainer inline_[kInline];
+  std::vector<OpenContainer> deep_;
+  std::size_t size_ = 0;
+};
+
 // Visits a scalar and returns false; for a container, reports its start and returns true.
 template <typename Visitor>
 bool VisitOrStart(const BindingProperty& value, Visitor& visitor) {
@@ -66,7 +90,7 @@ bool VisitOrStart(const BindingProperty& value, Visitor& visitor) {
       visitor.Enum(value.GetEnum());
       return false;
     case BindingPropertyKind::kCollection:
-      visitor.StartArray(value.Size());
+      visitor.StartArray(value.Elements().size());
       return true;
     case BindingPropertyKind::kStructure:
       visitor.StartObject(value.Size());
@@ -82,7 +106,7 @@ void WalkValueWith(const BindingProperty& value, Visitor& visitor) {
   using value_walk::OpenContainer;
   if (!value_walk::VisitOrStart(value, visitor))
     return;
-  std::vector<OpenContainer> stack;
+  value_walk::OpenStack stack;
   stack.push_back(OpenContainer::Of(value));
   while (!stack.empty()) {
     OpenContainer& top = stack.back();

@@ -314,6 +314,28 @@ TEST(BindingProperty, ClearingReturnsEveryByteAndPage) {
   EXPECT_EQ(pages.PagesInUse(), pagesBefore);
 }
 
+// Catches a small tree that takes a page per block size, or blocks of its shared first kilobytes
+// that are lost (or handed to the page pools) when freed instead of being taken again.
+TEST(BindingProperty, SmallTreeTakesNoPageAndReusesFreedBlocks) {
+  PageSource& pages = PageSource::Instance();
+  const std::size_t pagesBefore = pages.PagesInUse();
+  BindingProperty value;
+  value.Member("name") = "a name long enough for a larger cell";
+  std::uint64_t settled = 0;
+  for (int round = 0; round < 2000; ++round) {
+    BindingProperty& list = value.Member("list");
+    for (int i = 0; i < 20; ++i)
+      list.PushBack().Member("id") = std::to_string(round * 20 + i);
+    value.Member("nested").Member("x") = round;
+    list.Clear();
+    if (round == 0)
+      settled = LiveBytes();
+  }
+  EXPECT_EQ(pages.PagesInUse(), pagesBefore);
+  EXPECT_EQ(LiveBytes(), settled);
+  EXPECT_EQ(value.Find("nested").Find("x").GetSigned(-1), 1999);
+}
+
 // Catches a root that skips freeing heap blocks below it, whatever holds them: the root itself, a
 // member, an element, or a member that has since moved.
 TEST(BindingProperty, EveryShapeOfTreeFreesItsHeapBlocks) {
@@ -349,6 +371,49 @@ TEST(BindingProperty, EveryShapeOfTreeFreesItsHeapBlocks) {
     }
     EXPECT_EQ(LiveBytes(), before);
   }
+}
+
+// Catches members built in one pass out of name order, or values copied instead of moved: sorted
+// names fill the structure at once, others (a repeated name too) go in one by one, the last value
+// of a name winning.
+TEST(BindingProperty, AssignMembersMovesValuesInNameOrder) {
+  BindingProperty root;
+  BindingProperty& scratch = root.PushBack();
+  for (int i = 0; i < 5; ++i)
+    scratch.PushBack() = i;
+  scratch.At(4).Member("x") = "y";
+  BindingProperty& sorted = root.PushBack();  // moves `scratch`, not its elements
+  BindingProperty unsorted;  // a root of its own: values from another storage are moved in too
+  const std::span<BindingProperty> moved = root.At(0).Elements();
+
+  sorted.AssignMembers(std::vector<BindingMemberSource>{{"a", &moved[1]}, {"b", &moved[0]}});
+  unsorted.AssignMembers(
+      std::vector<BindingMemberSource>{{"c", &moved[2]}, {"a", &moved[4]}, {"c", &moved[3]}});
+
+  ASSERT_EQ(sorted.Size(), 2u);
+  EXPECT_EQ(sorted.Find("a").GetSigned(-1), 1);
+  EXPECT_EQ(sorted.Find("b").GetSigned(-1), 0);
+  ASSERT_EQ(unsorted.Size(), 2u);
+  EXPECT_EQ(unsorted.Find("a").Find("x").GetString(), "y");
+  EXPECT_EQ(unsorted.Find("c").GetSigned(-1), 3);
+  for (const BindingProperty& value : root.At(0).Elements())
+    EXPECT_TRUE(value.IsEmpty());
+}
+
+// Catches elements appended out of order, or a collection that grows per element when appended
+// to again and again.
+TEST(BindingProperty, AppendElementsMovesValuesAtTheEnd) {
+  BindingProperty source;
+  for (int i = 0; i < 40; ++i)
+    source.PushBack() = i;
+  BindingProperty target;
+  target.PushBack() = -1;
+  for (int round = 0; round < 2; ++round)
+    target.AppendElements(source.Elements().subspan(round * 20, 20));
+  ASSERT_EQ(target.Size(), 41u);
+  for (int i = 0; i < 41; ++i)
+    EXPECT_EQ(target.At(static_cast<std::size_t>(i)).GetSigned(0), i - 1);
+  EXPECT_TRUE(source.At(0).IsEmpty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -128,6 +129,37 @@ TEST(JsonReader, ReadsNumbersToTheNearestDouble) {
   for (const char* text : {"0.30000000000000004", "2.2250738585072014e-308", "5e-324",
                            "1.7976931348623157e308", "123456789012345678901234567890e-40"})
     EXPECT_EQ(ParseJson(text).value().GetDouble(0), std::strtod(text, nullptr)) << text;
+}
+
+// Catches zeros with an exponent or a zero fraction read as large or tiny nonzero doubles, alone
+// and inside containers, and a lost sign on a negative zero.
+TEST(JsonReader, ZeroSignificandsReadAsZero) {
+  for (const char* text : {"0e300", "-0E+300", "0.000e-5", "-0.0e20", "0.0"}) {
+    const BindingResult read = ParseJson(text);
+    ASSERT_TRUE(read.ok()) << text;
+    EXPECT_EQ(read.value().GetDouble(1), 0.0) << text;
+    EXPECT_EQ(std::signbit(read.value().GetDouble(1)), text[0] == '-') << text;
+  }
+  const BindingResult read = ParseJson(std::string("{\"a\":[0e300,0.5e1],\"b\":0.00e308}"));
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(WriteJson(read.value(), nullptr, nullptr), "{\"a\":[0.0,5.0],\"b\":0.0}");
+}
+
+// Catches long significands with large exponents read as unrelated doubles (even of the other
+// sign) instead of the nearest one, or accepted when they are beyond any double.
+TEST(JsonReader, LongSignificandsWithLargeExponents) {
+  const std::string nines(113, '9');
+  const std::string fits = "1" + nines + "e100";
+  EXPECT_EQ(ParseJson(fits).value().GetDouble(0), std::strtod(fits.c_str(), nullptr));
+  const std::string tiny = "[-1" + nines + "e-500]";
+  const BindingResult zero = ParseJson(tiny);
+  ASSERT_TRUE(zero.ok());
+  EXPECT_EQ(zero.value().At(0).GetDouble(1), 0.0);
+  for (const std::string& big : {"[" + nines + "e196]", "[1" + nines + "e300]"}) {
+    const BindingResult read = ParseJson(big);
+    EXPECT_FALSE(read.ok()) << big;
+    EXPECT_EQ(read.ErrorText(), "Error: Number too big to be stored in double. at offset 1.");
+  }
 }
 
 // Catches a depth limit that is off by one or missing for objects, and deep input that

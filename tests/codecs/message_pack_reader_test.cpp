@@ -131,6 +131,28 @@ TEST(MessagePackReader, RepeatedKeysSelectTheSameMember) {
   EXPECT_EQ(value.Find("m").Find("y").GetSigned(0), 2);
 }
 
+// Catches a later nil of a repeated key that leaves the earlier value (as JSON's null does), and
+// keys out of order or repeated inside nested maps.
+TEST(MessagePackReader, RepeatedKeyWithNilEmptiesTheMember) {
+  const Bytes bytes = {0x83, 0xA1, 'b', 0x92, 0x81, 0xA1, 'z',  0x01, 0x82, 0xA1, 'y',
+                       0x02, 0xA1, 'x', 0x03, 0xA1, 'a',  0x05, 0xA1, 'b',  0xC0};
+  const MessagePackReadResult read = Read(bytes);
+  ASSERT_TRUE(read.result.ok()) << read.result.ErrorText();
+  const BindingProperty& value = read.result.value();
+  EXPECT_EQ(value.Size(), 2u);
+  EXPECT_EQ(value.Find("a").GetSigned(0), 5);
+  EXPECT_TRUE(value.Contains("b"));
+  EXPECT_TRUE(value.Find("b").IsEmpty());
+
+  const Bytes nested = {0x91, 0x83, 0xA1, 'y', 0x01, 0xA1, 'x', 0x02, 0xA1, 'y', 0x03};
+  const MessagePackReadResult inner = Read(nested);
+  ASSERT_TRUE(inner.result.ok()) << inner.result.ErrorText();
+  const BindingProperty& map = inner.result.value().At(0);
+  ASSERT_EQ(map.Size(), 2u);
+  EXPECT_EQ((*map.Members().begin()).name, "x");
+  EXPECT_EQ(map.Find("y").GetSigned(0), 3);
+}
+
 struct ErrorCase {
   Bytes bytes;
   std::string message;
