@@ -96,7 +96,11 @@ add_library(dul_plugin STATIC
   plugin/item_set_settings.cpp
   plugin/item_sets_resource.cpp
   plugin/session_and_settings.cpp
-  plugin/item_sets_plugin.cpp)
+  plugin/item_sets_plugin.cpp
+  plugin/preferences_sync.cpp
+  plugin/find_files.cpp
+  plugin/game_export.cpp
+  plugin/item_set_save_metrics.cpp)
 target_link_libraries(dul_plugin PUBLIC dul_runtime)
 
 # Every allocation of whatever links this goes through the counting functions.

@@ -58,6 +58,10 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
 // Reads a whole file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// Creates or truncates a file, shared with other readers and writers, and writes the bytes to
+// it; false when it cannot be opened or the write fails (a failed write may leave it short).
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
 // Replaces a file atomically: the bytes go to a temporary file in the same directory, which is
 // flushed to disk and then renamed over the target. On failure the target is left as it was and
 // no temporary file remains.

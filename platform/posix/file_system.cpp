@@ -153,6 +153,14 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (descriptor < 0)
+    return false;
+  const bool written = WriteAll(descriptor, bytes);
+  return ::close(descriptor) == 0 && written;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   std::string temporary = path + ".tmpXXXXXX";
   const int descriptor = ::mkstemp(temporary.data());

@@ -108,6 +108,16 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const HANDLE file =
+      ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  const bool written = WriteAll(file, bytes);
+  return ::CloseHandle(file) != 0 && written;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = WideFromUtf8(path);
   const std::wstring temporary = target + L".tmp" + std::to_wstring(::GetCurrentProcessId());
