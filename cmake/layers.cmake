@@ -97,6 +97,7 @@ add_library(dul_plugin STATIC
   plugin/item_sets_resource.cpp
   plugin/session_and_settings.cpp
   plugin/item_sets_plugin.cpp
+  plugin/preferences_sync.cpp
   plugin/find_files.cpp
   plugin/game_export.cpp
   plugin/item_set_save_metrics.cpp)

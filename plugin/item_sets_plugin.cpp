@@ -40,8 +40,4 @@ bool ItemSetsPlugin::OnInitialize() {
   return true;
 }
 
-void ItemSetsPlugin::OnPlayerPreferencesReady(const ResourceEvent<bool>& event) {
-  preferencesReady_ = event.value;
-}
-
 }  // namespace dul::item_sets

@@ -4,7 +4,8 @@
 //
 // Callbacks by concern: RegisterApi and OnInitialize in item_sets_plugin.cpp, the resource's
 // handlers in item_sets_resource.cpp, the login and configuration handlers in
-// session_and_settings.cpp.
+// session_and_settings.cpp, the readiness handler and the synchronisation with the
+// player-preferences service in preferences_sync.cpp.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,7 @@ class ItemSetsPlugin : public PluginBase {
   bool editorEnabled() const { return editorEnabled_; }
   bool sendItemSetsToGame() const { return sendItemSetsToGame_; }
   bool uploadPending() const { return uploadPending_; }
+  bool uploadUnsent() const { return uploadUnsent_; }
   double uploadRateLimit() const { return uploadRateLimit_; }
 
  private:
@@ -54,12 +56,31 @@ class ItemSetsPlugin : public PluginBase {
   void OnPlatformConfig(const ResourceEvent<Zorv::BindingProperty>& event);
   void OnPlayerPreferencesReady(const ResourceEvent<bool>& event);
 
+  // Synchronisation with the player-preferences service.
+  bool SignedIn() const;
+  // Reconciles the document with the service's copy; runs as a deferred task.
+  void RetrieveItemSetsFromPlayerPrefsService();
+  // Replaces the document by the service's copy of version `modified`, stores and exports it.
+  void TakeOverServiceItemSets(const Zorv::BindingProperty& answer, std::uint64_t modified);
+  // Each tick of the upload timer: export, metrics and upload of a pending change, or the
+  // upload alone of a change that could not be sent before.
+  void CheckUpload();
+  // Stores the document at the service and, once stored, in the cache file with its new version.
+  void UploadItemSets();
+  void LoadItemSetsFromCache();
+  // Empties the cache file and the document when they name another account than the signed-in
+  // one; a change of that account that is still unsent is dropped with them.
+  void DiscardForeignItemSets();
+  void ExportToGame();
+
   Zorv::Client::ItemSets::Api::ItemSets currentItemSets_;
   Zorv::Client::ItemSets::Api::LoginSession loginSession_;
   bool preferencesReady_ = false;
   bool editorEnabled_ = true;
   bool sendItemSetsToGame_ = true;
   bool uploadPending_ = false;
+  // A change that was handed on by the upload check but has not reached the service yet.
+  bool uploadUnsent_ = false;
   double uploadRateLimit_ = kMinimumUploadRateLimit;  // seconds
 };
 

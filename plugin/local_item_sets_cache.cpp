@@ -32,6 +32,21 @@ std::optional<std::string> ItemSetsToJson(const ItemSets& document,
   return Zorv::WriteJson(converted.value(), &registry, nullptr);
 }
 
+std::optional<ItemSets> ItemSetsFromJson(const std::string& text,
+                                         const Zorv::BindingTypeRegistry& registry) {
+  Zorv::BindingResult result = Zorv::ParseJson(text);
+  if (!result.ok()) {
+    return std::nullopt;
+  }
+  const Zorv::BindingProperty parsed = result.TakeValue();
+  ItemSets document;
+  Zorv::FromBinding(result, document, parsed, "ItemSets", registry);
+  if (!result.ok()) {
+    return std::nullopt;
+  }
+  return document;
+}
+
 bool NamesForeignAccount(const ItemSets& document, const LoginSession& session) {
   return session.accountId != 0 && document.accountId != 0 &&
          session.accountId != document.accountId;
@@ -40,13 +55,7 @@ bool NamesForeignAccount(const ItemSets& document, const LoginSession& session) 
 void LoadLocalItemSets(const std::string& path, ItemSets& document,
                        const Zorv::BindingTypeRegistry& registry) {
   const std::string text = platform::ReadWholeFile(path).value_or(std::string());
-  Zorv::BindingResult result = Zorv::ParseJson(text);
-  ItemSets loaded;
-  if (result.ok()) {
-    const Zorv::BindingProperty parsed = result.TakeValue();
-    Zorv::FromBinding(result, loaded, parsed, "ItemSets", registry);
-  }
-  document = result.ok() ? std::move(loaded) : ItemSets();
+  document = ItemSetsFromJson(text, registry).value_or(ItemSets());
 }
 
 bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets& document,

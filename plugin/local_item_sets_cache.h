@@ -39,6 +39,10 @@ std::string GetLocalItemSetsPath();
 std::optional<std::string> ItemSetsToJson(const Zorv::Client::ItemSets::Api::ItemSets& document,
                                           const Zorv::BindingTypeRegistry& registry);
 
+// The document a JSON text holds; nothing when the text does not parse or does not convert.
+std::optional<Zorv::Client::ItemSets::Api::ItemSets> ItemSetsFromJson(
+    const std::string& text, const Zorv::BindingTypeRegistry& registry);
+
 // True when a player is signed in with a non-zero account and the document names another
 // non-zero account: such a document must be neither shown nor kept.
 bool NamesForeignAccount(const Zorv::Client::ItemSets::Api::ItemSets& document,
