@@ -119,9 +119,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const auto wide = WideFromUtf8(path);
+  if (!wide)
+    return false;
   const HANDLE file =
-      ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileW(wide->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
   const bool written = WriteAll(file, bytes);
