@@ -61,16 +61,16 @@ std::string ReadFile(const fs::path& path) {
 }
 
 // A game tree with its configuration directory and a game-data service that knows champions
-// 1 "Annie", 2 "Brand", 3 "Corki" and 7 "Garen" and answers 404 for any other.
+// 1 "Ardeth", 2 "Bramwyn", 3 "Corvessa" and 7 "Galdric" and answers 404 for any other.
 class GameExport : public ::testing::Test {
  protected:
   GameExport() {
     tree_.MakeDirectory("Game/Config");
     hosted_.host.AddPeer("/dul-game-data/", champions_);
-    answers_["1"] = Champion("\"Annie\"");
-    answers_["2"] = Champion("\"Brand\"");
-    answers_["3"] = Champion("\"Corki\"");
-    answers_["7"] = Champion("\"Garen\"");
+    answers_["1"] = Champion("\"Ardeth\"");
+    answers_["2"] = Champion("\"Bramwyn\"");
+    answers_["3"] = Champion("\"Corvessa\"");
+    answers_["7"] = Champion("\"Galdric\"");
   }
 
   void Export(const ItemSets& document, bool send = true) {
@@ -164,17 +164,17 @@ TEST_F(GameExport, PlacesEachSetByChampionsAndMaps) {
         {"Global/Recommended/ZORV_ItemSet_5.json", {"CS", "global", 6}}}},
       {"two champions, any map",
        {SetFor({1, 2}, {})},
-       {{"Champions/Annie/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4998}},
-        {"Champions/Brand/Recommended/ZORV_ItemSet_2.json", {"any", "custom", 4998}}}},
+       {{"Champions/Ardeth/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4998}},
+        {"Champions/Bramwyn/Recommended/ZORV_ItemSet_2.json", {"any", "custom", 4998}}}},
       {"one champion, two maps",
        {SetFor({7}, {8, 10})},
-       {{"Champions/Garen/Recommended/ZORV_ItemSet_1.json", {"CS", "custom", 9999}},
-        {"Champions/Garen/Recommended/ZORV_ItemSet_2.json", {"TT", "custom", 9999}}}},
+       {{"Champions/Galdric/Recommended/ZORV_ItemSet_1.json", {"CS", "custom", 9999}},
+        {"Champions/Galdric/Recommended/ZORV_ItemSet_2.json", {"TT", "custom", 9999}}}},
       {"numbers run across sets and directories",
        {SetFor({7}, {}), SetFor({}, {}), SetFor({1}, {12})},
-       {{"Champions/Garen/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4999}},
+       {{"Champions/Galdric/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4999}},
         {"Global/Recommended/ZORV_ItemSet_2.json", {"any", "global", 4}},
-        {"Champions/Annie/Recommended/ZORV_ItemSet_3.json", {"HA", "custom", 9999}}}},
+        {"Champions/Ardeth/Recommended/ZORV_ItemSet_3.json", {"HA", "custom", 9999}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,7 +191,7 @@ TEST_F(GameExport, FailedChampionSkipsTheRestOfItsSet) {
     PeerAnswer answer;
   } cases[] = {
       {"error answer", PeerAnswer::Error(503, "Unavailable")},
-      {"stream breaks", PeerAnswer::StreamedJson("{\"alias\":\"Zed\"}", 4, 1)},
+      {"stream breaks", PeerAnswer::StreamedJson("{\"alias\":\"Zyrn\"}", 4, 1)},
       {"not a champion record", PeerAnswer::StreamedJson("[1,2]", 2)},
   };
   for (const Case& c : cases) {
@@ -201,8 +201,8 @@ TEST_F(GameExport, FailedChampionSkipsTheRestOfItsSet) {
     Export(DocumentOf({SetFor({1, 5, 2}, {}), SetFor({3}, {}), SetFor({}, {})}));
     EXPECT_EQ(PlacementsOf(Files()),
               (std::map<std::string, Placement>{
-                  {"Champions/Annie/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4997}},
-                  {"Champions/Corki/Recommended/ZORV_ItemSet_2.json", {"any", "custom", 4999}},
+                  {"Champions/Ardeth/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4997}},
+                  {"Champions/Corvessa/Recommended/ZORV_ItemSet_2.json", {"any", "custom", 4999}},
                   {"Global/Recommended/ZORV_ItemSet_3.json", {"any", "global", 4}}}));
     EXPECT_EQ(RequestedPaths(),
               (std::vector<std::string>{"GET /dul-game-data/assets/v1/champions/1.json",
@@ -225,11 +225,11 @@ TEST_F(GameExport, HostileAliasesNeverBecomeDirectories) {
     Export(DocumentOf({SetFor({6, 1}, {}), SetFor({1}, {})}));
     EXPECT_EQ(PlacementsOf(Files()),
               (std::map<std::string, Placement>{
-                  {"Champions/Annie/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4999}}}));
+                  {"Champions/Ardeth/Recommended/ZORV_ItemSet_1.json", {"any", "custom", 4999}}}));
     std::vector<std::string> championDirectories;
     for (const auto& entry : fs::directory_iterator(tree_.Path("Game/Config/Champions")))
       championDirectories.push_back(entry.path().filename().string());
-    EXPECT_EQ(championDirectories, std::vector<std::string>{"Annie"});
+    EXPECT_EQ(championDirectories, std::vector<std::string>{"Ardeth"});
   }
 }
 
@@ -238,17 +238,18 @@ TEST_F(GameExport, HostileAliasesNeverBecomeDirectories) {
 TEST_F(GameExport, RemovesOldFilesByWholePathBelowBothRoots) {
   const std::vector<std::string> removed = {
       "Global/Recommended/ZORV_ItemSet_2.json",
-      "Champions/Annie/Recommended/ZORV_ItemSet_1.json",
+      "Champions/Ardeth/Recommended/ZORV_ItemSet_1.json",
       "Champions/x/y/z/old-ZORV_ItemSet_.json",
       "Champions/ZORV_ItemSet_dir/notes.json",
       "Global/Recommended/ZORV_ItemSet_dir/deep/notes.json",
   };
   const std::vector<std::string> kept = {
-      "Champions/Annie/Recommended/ZORV_ItemSet_1.json.bak",
-      "Champions/Annie/Recommended/ZORV_ItemSet_1.txt",
-      "Champions/Annie/Recommended/notes.json",
+      "Champions/Ardeth/Recommended/ZORV_ItemSet_1.json.bak",
+      "Champions/Ardeth/Recommended/ZORV_ItemSet_1.txt",
+      "Champions/Ardeth/Recommended/notes.json",
       "Global/Recommended/zorv_itemset_1.json",
-      "Global/Recommended/ZORV_ItemSet_1.JSON",
+      // Apart from its sibling above: on a case-blind file system the two would be one file.
+      "Champions/Ardeth/Recommended/ZORV_ItemSet_2.JSON",
       "Global/ZORV_ItemSet_3.json",
       "ZORV_ItemSet_4.json",
       "ItemSets.json",
@@ -262,14 +263,14 @@ TEST_F(GameExport, RemovesOldFilesByWholePathBelowBothRoots) {
   for (const std::string& path : kept)
     expected[path] = "x";
   EXPECT_EQ(Files(), expected);
-  EXPECT_TRUE(fs::is_directory(tree_.Path("Game/Config/Champions/Annie/Recommended")));
+  EXPECT_TRUE(fs::is_directory(tree_.Path("Game/Config/Champions/Ardeth/Recommended")));
   EXPECT_TRUE(champions_->requests().empty());
 }
 
 // Catches an export that creates, deletes or requests anything while sending to the game is
 // off, or that deletes old files when the global directory cannot be made.
 TEST_F(GameExport, DoesNothingWhenOffOrWithoutAGlobalDirectory) {
-  MakeConfigFile("Champions/Annie/Recommended/ZORV_ItemSet_1.json");
+  MakeConfigFile("Champions/Ardeth/Recommended/ZORV_ItemSet_1.json");
   const ItemSets document = DocumentOf({SetFor({1}, {}), SetFor({}, {})});
   Export(document, false);
   EXPECT_FALSE(fs::exists(tree_.Path("Game/Config/Global")));
@@ -278,7 +279,7 @@ TEST_F(GameExport, DoesNothingWhenOffOrWithoutAGlobalDirectory) {
   Export(document);
   EXPECT_EQ(Files(),
             (std::map<std::string, std::string>{
-                {"Champions/Annie/Recommended/ZORV_ItemSet_1.json", "x"}, {"Global", "x"}}));
+                {"Champions/Ardeth/Recommended/ZORV_ItemSet_1.json", "x"}, {"Global", "x"}}));
   EXPECT_TRUE(champions_->requests().empty());
 }
 
@@ -312,7 +313,7 @@ TEST_F(GameExport, WritesCompactJsonWithTheDocumentsFields) {
   const ItemSets document = DocumentOf({set});
   const std::string before = ItemSetsToJson(document, hosted_.plugin->typeRegistry()).value();
   Export(document);
-  EXPECT_EQ(ReadFile(tree_.Path("Game/Config/Champions/Garen/Recommended/ZORV_ItemSet_1.json")),
+  EXPECT_EQ(ReadFile(tree_.Path("Game/Config/Champions/Galdric/Recommended/ZORV_ItemSet_1.json")),
             "{\"associatedChampions\":[7],\"associatedMaps\":[8],\"blocks\":[{"
             "\"hideIfSummonerSpell\":\"SummonerFlash\",\"items\":[{\"count\":1,\"id\":\"1055\"},{"
             "\"count\":3,\"id\":\"2003\"}],\"showIfSummonerSpell\":\"\",\"type\":\"Start\"}],"
