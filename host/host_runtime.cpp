@@ -107,7 +107,8 @@ void HostRuntime::PublishEvent(const std::string& name, const Zorv::BindingPrope
   PublishedEvent event{name, payload.Clone(), value, false};
   Notify(event);
   pendingEvents_.push_back(std::move(event));
-  DeliverPendingEvents();
+  if (requestDepth_ == 0)
+    DeliverPendingEvents();
 }
 
 void HostRuntime::DeliverPendingEvents() {
@@ -184,9 +185,11 @@ void DUL_CALL HostRuntime::Request(const DulHostApi* api, DulHostResponseRecord*
   std::string error;
   if (request->plugin != host.handle())
     error = "Request from an unknown plugin";
+  host.requestDepth_++;
   const PeerAnswer answer = error.empty() && ReadPeerRequest(*request, peerRequest, error)
                                 ? host.Call(peerRequest)
                                 : PeerAnswer::Error(400, error);
+  host.requestDepth_--;
   FillResponseRecord(*response, answer, host.responses_);
 }
 

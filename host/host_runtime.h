@@ -93,7 +93,9 @@ class HostRuntime {
   // Delivers a request to the plugin endpoint that answers it; 404 "Invalid function" for none.
   PeerAnswer CallPlugin(const PeerRequest& request);
 
-  // Publishes on the host's behalf: observers, then every subscriber of `name`, at once.
+  // Publishes on the host's behalf: observers at once, then every subscriber of `name`, at once
+  // unless a peer publishes while answering the plugin's request: then, as with the plugin's own
+  // events, when the plugin's call has returned, so the plugin is never entered twice.
   void PublishEvent(const std::string& name, const Zorv::BindingProperty& payload,
                     std::uint32_t value = 0);
   void AddObserver(EventObserver observer) { observers_.push_back(std::move(observer)); }
@@ -166,6 +168,7 @@ class HostRuntime {
   std::vector<std::string> waitLabels_;
   HostCallCounts calls_;
   ResponseCounters responses_;
+  int requestDepth_ = 0;  // plugin requests being answered
 };
 
 }  // namespace dul::host

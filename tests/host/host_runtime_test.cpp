@@ -255,6 +255,28 @@ TEST(HostRuntime, FansEventsOutToSubscribersAndObservers) {
   EXPECT_FALSE(observed.events[1].fromPlugin);
 }
 
+// Catches a peer's event delivered into the plugin while the plugin's request that caused it is
+// still running (the plugin entered twice), or one that is held back outside any request.
+TEST(HostRuntime, PeerEventsWaitForThePluginsRequestToReturn) {
+  testing::HostedPlugin<> hosted;
+  std::vector<std::string> order;
+  hosted.host.AddPeer("/svc", std::make_shared<ScriptedPeer>([&](const PeerRequest&) {
+                        hosted.host.PublishEvent("OnChange", Zorv::BindingProperty(1));
+                        order.push_back("answered");
+                        return PeerAnswer::Json("1");
+                      }));
+  hosted.plugin->SubscribeEvent(
+      "OnChange", [&](const DulHostEventRecord&) { order.push_back("delivered"); }, 0);
+  const RequestResult<std::int32_t> answer =
+      RequestValue<std::int32_t>(*hosted.plugin, RequestMethod::kGet, "/svc");
+  EXPECT_TRUE(answer.ok());
+  order.push_back("returned");
+  hosted.host.DeliverPendingEvents();
+  EXPECT_EQ(order, (std::vector<std::string>{"answered", "returned", "delivered"}));
+  hosted.host.PublishEvent("OnChange", Zorv::BindingProperty(2));
+  EXPECT_EQ(order.size(), 4u);
+}
+
 // Catches a subscription or schedule without a name or callback that the host keeps (and would
 // call), or the record of subscribes and unsubscribes lost when the plugin is stopped.
 TEST(HostRuntime, RefusesMissingCallbacksAndKeepsTheSubscriptionRecord) {
