@@ -9,7 +9,7 @@ file(GLOB DUL_PLATFORM_SOURCES CONFIGURE_DEPENDS
 add_library(dul_platform STATIC ${DUL_PLATFORM_SOURCES})
 target_include_directories(dul_platform PUBLIC ${PROJECT_SOURCE_DIR})
 if(WIN32)
-  target_link_libraries(dul_platform PUBLIC rpcrt4)
+  target_link_libraries(dul_platform PUBLIC rpcrt4 bcrypt ws2_32)
 else()
   target_link_libraries(dul_platform PUBLIC ${CMAKE_DL_LIBS})
 endif()

@@ -1,129 +1,134 @@
-// dul-host: loads the plugin library as the platform does, performs the handshake, initializes
-// the plugin with the in-process host, reads its memory counters and destroys it, printing what
-// the plugin asked of the host.
-#include <cstdint>
+// dul-host: serves the plugin library over HTTP on 127.0.0.1 as the platform would host it, with
+// the platform's other services simulated, until POST /dul-host/v1/shutdown, SIGINT or SIGTERM.
+#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 
-#include "host/host_clock.h"
-#include "host/host_runtime.h"
-#include "host/plugin_loader.h"
+#include "host/access_token.h"
+#include "host/development_host.h"
+#include "host/event_journal.h"
+#include "host/host_options.h"
+#include "host/http_front.h"
+#include "host/simulated_platform_services.h"
+#include "host/state_directory.h"
+#include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/stop_signal_watch.h"
 
 namespace {
 
-struct Options {
-  std::string pluginPath;
-  dul::host::ApiVersion hostVersion;
+using namespace dul::host;
+
+// Set once by whichever asks first: the shutdown request, SIGINT or SIGTERM.
+class ShutdownRequest {
+ public:
+  void Raise() {
+    {
+      std::lock_guard lock(mutex_);
+      raised_ = true;
+    }
+    raisedSignal_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    raisedSignal_.wait(lock, [this] { return raised_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable raisedSignal_;
+  bool raised_ = false;
 };
 
-std::string DefaultPluginPath() {
-  std::string executable = dul::platform::ExecutableFileName();
-  const auto slash = executable.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? "." : executable.substr(0, slash);
-  return directory + "/libpxm-be-dul-item-sets.so";
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "dul-host: %s\n", message.c_str());
+  return 1;
 }
 
-bool ParseVersion(const char* text, dul::host::ApiVersion& version) {
-  unsigned major = 0, minor = 0, patch = 0;
-  char tail = 0;
-  if (std::sscanf(text, "%u.%u.%u%c", &major, &minor, &patch, &tail) != 3)
-    return false;
-  version = dul::host::ApiVersion{major, minor, patch};
-  return true;
+std::optional<AccessToken> TokenFor(const HostOptions& options, bool& failed) {
+  failed = false;
+  if (!options.authentication)
+    return std::nullopt;
+  std::optional<AccessToken> token = AccessToken::Create();
+  failed = !token;
+  return token;
 }
 
-bool ParseOptions(int argc, char** argv, Options& options) {
-  options.pluginPath = DefaultPluginPath();
-  for (int i = 1; i < argc; ++i) {
-    const bool hasValue = i + 1 < argc;
-    if (std::strcmp(argv[i], "--plugin") == 0 && hasValue) {
-      options.pluginPath = argv[++i];
-    } else if (std::strcmp(argv[i], "--api-version") == 0 && hasValue) {
-      if (!ParseVersion(argv[++i], options.hostVersion))
-        return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-void PrintMemory(const dul::host::MemoryStats& stats) {
+void PrintTiming(const DevelopmentHost& host, const HttpFront& front) {
+  const PluginCallTiming plugin = host.pluginTiming();
   std::printf(
-      "dul-host: memory: peak %llu bytes in %llu blocks; allocated %llu bytes in %llu blocks; "
-      "freed %llu bytes in %llu blocks\n",
-      static_cast<unsigned long long>(stats.peakLiveBytes),
-      static_cast<unsigned long long>(stats.liveAllocationsAtPeak),
-      static_cast<unsigned long long>(stats.bytesAllocated),
-      static_cast<unsigned long long>(stats.allocations),
-      static_cast<unsigned long long>(stats.bytesFreed),
-      static_cast<unsigned long long>(stats.frees));
+      "dul-host: %llu requests, %.3f ms in handlers; %llu plugin calls, %.3f ms in the plugin\n",
+      static_cast<unsigned long long>(front.handledRequests()),
+      static_cast<double>(front.handlerNanoseconds()) / 1e6,
+      static_cast<unsigned long long>(plugin.calls), static_cast<double>(plugin.nanoseconds) / 1e6);
 }
 
-const char* LevelText(std::uint32_t level) {
-  static const char* const kTexts[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS"};
-  return level < 4 ? kTexts[level] : "   ???";
-}
-
-// Prints the log lines from `first` on; returns where the next call starts.
-std::size_t PrintLogLines(const dul::host::HostRuntime& host, std::size_t first) {
-  const auto& lines = host.logLines();
-  for (std::size_t i = first; i < lines.size(); ++i)
-    std::printf("plugin log %s| %s\n", LevelText(lines[i].level), lines[i].message.c_str());
-  return lines.size();
-}
-
-// What initialize left with the host: subscriptions, requests and callbacks still to run.
-void PrintHostState(const dul::host::HostRuntime& host) {
-  for (const dul::host::HostSubscription& subscription : host.subscriptions()) {
-    std::printf("dul-host: subscribed %s (flag %u)\n", subscription.name.c_str(),
-                subscription.flag);
-  }
-  std::printf("dul-host: %llu requests (no other service is simulated yet: they answer 404)\n",
-              static_cast<unsigned long long>(host.calls().requests));
-  for (const dul::host::ScheduledCallback& callback : host.PendingCallbacks())
-    std::printf("dul-host: scheduled %s in %.3f s\n", callback.name.c_str(), callback.delaySeconds);
+// Serves until a shutdown is asked for; then destroys the plugin, stops serving and removes
+// host.json, in that order, so nothing is written after the record is gone.
+int Serve(const HostOptions& options, StateDirectory& state, ShutdownRequest& shutdown) {
+  bool tokenFailed = false;
+  const std::optional<AccessToken> token = TokenFor(options, tokenFailed);
+  if (tokenFailed)
+    return Fail("cannot draw random bytes for the access token");
+  if (!dul::platform::ChangeCurrentDirectory(state.clientDirectory()))
+    return Fail("cannot enter " + state.clientDirectory());
+  EventJournal journal;
+  DevelopmentHost host(options,
+                       std::make_unique<SimulatedPlatformServices>(SimulatedPlatformOptions{
+                           state.root(), options.dataDirectory, options.accountId,
+                           options.summonerId, options.signedIn}),
+                       journal);
+  if (const std::optional<std::string> error = host.Start())
+    return Fail(options.pluginPath + ": " + *error);
+  HttpFront front(host, journal, token, [&shutdown] { shutdown.Raise(); });
+  const std::optional<std::uint16_t> port = front.Listen(options.port);
+  if (!port)
+    return Fail("cannot listen on 127.0.0.1:" + std::to_string(options.port));
+  const HostRecord record{dul::platform::CurrentProcessId(), *port, token ? token->text() : ""};
+  if (!state.WriteHostRecord(record))
+    return Fail(state.error());
+  std::printf("dul-host: listening on %s; %s\n", record.url().c_str(),
+              token ? ("token in " + state.hostRecordPath()).c_str() : "no authentication");
+  shutdown.Wait();
+  std::printf("dul-host: shutting down\n");
+  journal.Close();
+  host.Stop();
+  front.Stop();
+  state.RemoveHostRecord();
+  PrintTiming(host, front);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: dul-host [--plugin PATH] [--api-version MAJOR.MINOR.PATCH]\n");
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  HostOptions options = DefaultHostOptions(dul::platform::ExecutableFileName());
+  options.dataDirectory = DUL_DATA_DIRECTORY;
+  std::string error;
+  if (!ParseHostOptions(std::span<const char* const>(argv + 1, argc - 1), options, error)) {
+    std::fprintf(stderr, "dul-host: %s\n%s", error.c_str(), kHostUsage);
     return 2;
   }
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  dul::host::PluginLoader loader;
-  const auto& host = options.hostVersion;
-  std::printf("dul-host: loading %s as a host of plugin API %u.%u.%u\n", options.pluginPath.c_str(),
-              host.major, host.minor, host.patch);
-  if (!loader.Load(options.pluginPath, "load_dul_item_sets", host)) {
-    std::fprintf(stderr, "dul-host: %s\n", loader.error().c_str());
-    return 1;
+  if (options.helpRequested) {
+    std::printf("%s", kHostUsage);
+    return 0;
   }
-  const auto version = loader.pluginVersion();
-  const DulEndpointTable* endpoints = loader.handshake().endpointTable;
-  std::printf("dul-host: handshake: plugin \"%s\" speaks plugin API %u.%u.%u, %u endpoints\n",
-              loader.handshake().shortName, version.major, version.minor, version.patch,
-              endpoints != nullptr ? endpoints->count : 0);
-  dul::host::RealClock clock;
-  dul::host::HostRuntime runtime(clock);
-  runtime.AddObserver([](const dul::host::PublishedEvent& event) {
-    std::printf("dul-host: event published: %s\n", event.name.c_str());
-  });
-  const bool initialized = runtime.Start(loader);
-  const std::size_t printedLines = PrintLogLines(runtime, 0);
-  std::printf("dul-host: initialize returned %s\n", initialized ? "true" : "false");
-  PrintHostState(runtime);
-  PrintMemory(loader.ReadMemoryStats());
-  std::printf("dul-host: destroy\n");
-  runtime.Stop();
-  PrintLogLines(runtime, printedLines);
-  for (const std::string& name : runtime.unsubscribeHistory())
-    std::printf("dul-host: unsubscribed %s\n", name.c_str());
-  return initialized ? 0 : 1;
+  dul::platform::IgnoreBrokenPipes();
+  ShutdownRequest shutdown;
+  // Before any other thread starts, so that the watch alone receives SIGINT and SIGTERM.
+  dul::platform::StopSignalWatch signals([&shutdown] { shutdown.Raise(); });
+  const std::optional<std::string> plugin = AbsolutePath(options.pluginPath);
+  if (!plugin)
+    return Fail("cannot read the current directory");
+  options.pluginPath = *plugin;
+  StateDirectory state;
+  if (!state.Prepare(options.stateDirectory))
+    return Fail(state.error());
+  if (const std::optional<std::uint64_t> other = state.RunningHostProcess())
+    return Fail("dul-host " + std::to_string(*other) + " already uses " + state.root());
+  return Serve(options, state, shutdown);
 }

@@ -39,6 +39,9 @@ bool DeleteOneFile(const std::string& path);
 // nothing when it cannot be read.
 std::optional<std::string> CurrentDirectory();
 
+// Makes `path` the process's current directory; false when it cannot.
+bool ChangeCurrentDirectory(const std::string& path);
+
 // The C runtime's check for write permission: a directory passes when it exists, a file when
 // it exists and is not read-only.
 bool HasWriteAccess(const std::string& path);
@@ -66,5 +69,9 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes);
 // flushed to disk and then renamed over the target. On failure the target is left as it was and
 // no temporary file remains.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// The same for a file that holds a secret: on POSIX only its owner may read or write it (mode
+// 0600); on Windows it takes the access its directory grants, as every file there does.
+bool ReplacePrivateFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace dul::platform

@@ -18,6 +18,16 @@ void WriteDebuggerOutput(const char* text);
 // Identifier of the calling thread.
 std::uintptr_t CurrentThreadId();
 
+// Identifier of the running process.
+std::uint64_t CurrentProcessId();
+
+// Whether a process with this identifier runs now (the caller's own included).
+bool ProcessIsRunning(std::uint64_t processId);
+
+// Writing to a connection that the other end has closed fails with an error instead of ending
+// the process (POSIX sends SIGPIPE; Windows has nothing to change).
+void IgnoreBrokenPipes();
+
 // Ends the process at once, as an assertion failure does.
 [[noreturn]] void TerminateAbnormally();
 

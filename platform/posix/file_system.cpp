@@ -100,6 +100,10 @@ std::optional<std::string> CurrentDirectory() {
   return std::string(buffer);
 }
 
+bool ChangeCurrentDirectory(const std::string& path) {
+  return ::chdir(path.c_str()) == 0;
+}
+
 bool HasWriteAccess(const std::string& path) {
   const auto attributes = FileAttributes(path);
   if (!attributes)
@@ -161,19 +165,31 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   return ::close(descriptor) == 0 && written;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+namespace {
+
+bool ReplaceWithMode(const std::string& path, std::string_view bytes, mode_t mode) {
   std::string temporary = path + ".tmpXXXXXX";
   const int descriptor = ::mkstemp(temporary.data());
   if (descriptor < 0)
     return false;
   const bool written = WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
   const bool closed = ::close(descriptor) == 0;
-  if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||
+  if (!written || !closed || ::chmod(temporary.c_str(), mode) != 0 ||
       ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  return ReplaceWithMode(path, bytes, 0644);
+}
+
+bool ReplacePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+  return ReplaceWithMode(path, bytes, 0600);
 }
 
 }  // namespace dul::platform

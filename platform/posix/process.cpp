@@ -2,8 +2,10 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -28,6 +30,22 @@ void WriteDebuggerOutput(const char*) {}
 
 std::uintptr_t CurrentThreadId() {
   return static_cast<std::uintptr_t>(::pthread_self());
+}
+
+std::uint64_t CurrentProcessId() {
+  return static_cast<std::uint64_t>(::getpid());
+}
+
+bool ProcessIsRunning(std::uint64_t processId) {
+  const auto pid = static_cast<pid_t>(processId);
+  if (processId == 0 || static_cast<std::uint64_t>(pid) != processId || pid <= 0)
+    return false;
+  // EPERM: the process exists but belongs to someone else.
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+void IgnoreBrokenPipes() {
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 void TerminateAbnormally() {

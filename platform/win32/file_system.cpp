@@ -72,6 +72,10 @@ std::optional<std::string> CurrentDirectory() {
   return Utf8FromWide(buffer);
 }
 
+bool ChangeCurrentDirectory(const std::string& path) {
+  return ::SetCurrentDirectoryW(WideFromUtf8(path).c_str()) != 0;
+}
+
 bool HasWriteAccess(const std::string& path) {
   const auto wide = WideFromUtf8(path);
   return wide && ::_waccess(wide->c_str(), 2) == 0;
@@ -150,6 +154,10 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
     return false;
   }
   return true;
+}
+
+bool ReplacePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+  return ReplaceFileAtomically(path, bytes);
 }
 
 }  // namespace dul::platform

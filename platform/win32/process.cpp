@@ -39,6 +39,25 @@ std::uintptr_t CurrentThreadId() {
   return ::GetCurrentThreadId();
 }
 
+std::uint64_t CurrentProcessId() {
+  return ::GetCurrentProcessId();
+}
+
+bool ProcessIsRunning(std::uint64_t processId) {
+  if (processId == 0 || processId > 0xFFFFFFFFu)
+    return false;
+  const HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
+  if (process == nullptr)
+    return ::GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD exitCode = 0;
+  const bool running = ::GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+  ::CloseHandle(process);
+  return running;
+}
+
+void IgnoreBrokenPipes() {}
+
 void TerminateAbnormally() {
   std::abort();
 }

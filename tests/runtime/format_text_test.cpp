@@ -60,7 +60,7 @@ TEST(FormatTextTest, DefaultConversionsKeepFullValues) {
 }
 
 // Catches a spec's own letter or length modifier misreading the argument (%n, %Lf, %hhd, %llc).
-TEST(FormatTextTest, ExplicitSpecificationsAreSettledAgainstTheKind) {
+TEST(FormatTextTest, ExplicitDirectivesAreSettledAgainstTheKind) {
   ExpectAll({
       {"%1$5s", {42}, "   42"},
       {"%1$x", {std::uint64_t{0x123456789ab}}, "123456789ab"},

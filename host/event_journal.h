@@ -1,0 +1,71 @@
+// EventJournal: every event published in the host, numbered 1, 2, 3 ... in the order published,
+// kept in a bounded backlog for the Server-Sent Events stream. A reader that reconnects with the
+// last id it saw gets what it missed while that is still in the backlog.
+//
+//   journal.Append("OnJsonApiEvent", R"({"uri":"/x","eventType":"Update","data":1})");
+//   JournalRead read = journal.ReadAfter(lastSeenId, std::chrono::seconds(1));
+//   for (const JournalEntry& entry : read.entries) sink(FormatServerSentEvent(entry));
+//
+// Thread-safe: the loop appends, any number of HTTP threads read.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "binding/binding_property.h"
+
+namespace dul::host {
+
+struct JournalEntry {
+  std::uint64_t id = 0;
+  std::string name;  // the host event name
+  std::string data;  // one line of JSON
+};
+
+struct JournalRead {
+  std::vector<JournalEntry> entries;
+  std::uint64_t missed = 0;  // events after the reader's id that left the backlog unseen
+  bool closed = false;       // the journal takes no more events: the host is stopping
+};
+
+class EventJournal {
+ public:
+  // The backlog keeps at most `capacity` events and, beyond the newest one, `byteBudget` bytes of
+  // data: a session that PUTs large documents all day keeps a bounded amount of memory.
+  explicit EventJournal(std::size_t capacity = 1024, std::size_t byteBudget = 32 << 20)
+      : capacity_(capacity == 0 ? 1 : capacity), byteBudget_(byteBudget) {}
+
+  std::uint64_t Append(std::string name, std::string data);
+  // The entries after `lastSeenId`, waiting up to `wait` for one when there is none yet. An id
+  // beyond the newest comes from an earlier run of the host (ids restart at 1): such a reader
+  // gets the whole backlog.
+  JournalRead ReadAfter(std::uint64_t lastSeenId, std::chrono::milliseconds wait);
+  std::uint64_t newestId() const;
+  // Wakes every reader and makes every later read answer at once with `closed`.
+  void Close();
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable appended_;
+  std::deque<JournalEntry> backlog_;
+  std::size_t capacity_;
+  std::size_t byteBudget_;
+  std::size_t bytes_ = 0;
+  std::uint64_t newestId_ = 0;
+  bool closed_ = false;
+};
+
+// One message of the stream: "id: N", "event: NAME", "data: JSON" and a blank line.
+std::string FormatServerSentEvent(const JournalEntry& entry);
+
+// The SSE data of a published payload: {"uri", "eventType" (its name, e.g. "Update"), "data"}.
+// A resource event's numeric type becomes its name; a payload that is not a resource event
+// becomes the "data" of one with an empty uri and type.
+std::string ResourceEventJson(const Zorv::BindingProperty& payload);
+
+}  // namespace dul::host

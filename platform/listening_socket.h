@@ -1,0 +1,14 @@
+// Options for the sockets a server listens on.
+#pragma once
+
+#include <cstdint>
+
+namespace dul::platform {
+
+// Lets a listening socket rebind its port right after an earlier process released it, but never
+// share the port with another listener (no SO_REUSEPORT; on Windows SO_EXCLUSIVEADDRUSE), so a
+// second server on the same port fails to bind instead of receiving half the connections.
+// `socket` is the system's socket handle.
+void UseAddressExclusively(std::uintptr_t socket);
+
+}  // namespace dul::platform

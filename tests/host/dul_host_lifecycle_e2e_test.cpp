@@ -1,0 +1,209 @@
+// dul-host's event stream, clock, shutdown and start-up refusals, driven from outside.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "tests/support/dul_host_process.h"
+
+namespace dul::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Message {
+  std::uint64_t id = 0;
+  std::string event;
+  Zorv::BindingProperty data;
+};
+
+// The messages of a stream's text; comments and a message still incomplete are skipped.
+std::vector<Message> MessagesOf(const std::string& text) {
+  std::vector<Message> messages;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2) {
+    Message message;
+    std::size_t line = start;
+    while (line < end) {
+      const std::size_t stop = std::min(text.find('\n', line), end);
+      const std::string field = text.substr(line, stop - line);
+      if (field.starts_with("id: "))
+        message.id = std::stoull(field.substr(4));
+      else if (field.starts_with("event: "))
+        message.event = field.substr(7);
+      else if (field.starts_with("data: "))
+        message.data = Json(field.substr(6));
+      line = stop + 1;
+    }
+    if (message.id != 0)
+      messages.push_back(std::move(message));
+  }
+  return messages;
+}
+
+// Reads the stream until `enough` says so (or the client's timeout); returns all that came.
+std::string ReadStream(const DulHostProcess& host, const httplib::Headers& headers,
+                       const std::function<bool(const std::string&)>& enough) {
+  auto client = host.Client();
+  client->set_read_timeout(10s);
+  std::string text;
+  client->Get("/dul-host/v1/events", headers, [&](const char* data, std::size_t length) {
+    text.append(data, length);
+    return !enough(text);
+  });
+  return text;
+}
+
+bool HasEvents(const std::string& text, std::size_t count) {
+  return MessagesOf(text).size() >= count;
+}
+
+// Catches events without increasing ids or under the wrong name, data not in the resource-event
+// shape, a stream that does not resume after the last id seen, and events a reader missed.
+TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
+  Start();
+  const std::vector<Message> start = MessagesOf(
+      ReadStream(*host, {{"Last-Event-ID", "0"}}, [](auto& t) { return HasEvents(t, 2); }));
+  ASSERT_EQ(start.size(), 2u);
+  EXPECT_EQ(start[0].id, 1u);
+  EXPECT_EQ(start[0].event, "OnJsonApiEvent_dul-player-preferences_v1_player-preferences-ready");
+  EXPECT_EQ(start[0].data.Find("eventType").GetString(), "Update");
+  EXPECT_EQ(start[0].data.Find("data").GetBool(false), true);
+  EXPECT_EQ(start[1].event, "OnJsonApiEvent");
+
+  std::atomic<bool> open = false;
+  std::string live;
+  std::thread reader([&] {
+    live = ReadStream(*host, {}, [&](const std::string& text) {
+      open = true;
+      return HasEvents(text, 2);
+    });
+  });
+  while (!open)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
+  reader.join();
+  const std::vector<Message> changes = MessagesOf(live);
+  ASSERT_EQ(changes.size(), 2u) << live;
+  EXPECT_EQ(changes[0].id, 3u);
+  EXPECT_EQ(changes[1].id, 4u);
+  EXPECT_EQ(changes[0].event, "OnJsonApiEvent_dul-item-sets_v1_item-sets");
+  EXPECT_EQ(changes[1].event, "OnJsonApiEvent");
+  EXPECT_EQ(changes[0].data.Find("uri").GetString(), kSets);
+  EXPECT_EQ(changes[0].data.Find("eventType").GetString(), "Update");
+  EXPECT_EQ(changes[0].data.Find("data").Find("itemSets").At(0).Find("title").GetString(),
+            "Jungle");
+
+  const std::vector<Message> resumed = MessagesOf(
+      ReadStream(*host, {{"Last-Event-ID", "3"}}, [](auto& t) { return HasEvents(t, 1); }));
+  ASSERT_EQ(resumed.size(), 1u);
+  EXPECT_EQ(resumed[0].id, 4u);
+}
+
+// Catches a host killed (SIGPIPE) or stuck when an event-stream client goes away.
+TEST_F(DulHostTest, ClientsThatLeaveTheStreamDoNotHarmTheHost) {
+  Start();
+  ReadStream(*host, {}, [](const std::string& text) { return !text.empty(); });
+  ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
+  std::this_thread::sleep_for(1200ms);  // the stream writes the event into the closed socket
+  ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
+  EXPECT_EQ(client->Get("/dul-host/v1/status")->status, 200);
+  EXPECT_EQ(host->process().Wait(0.0), std::nullopt);
+}
+
+// Catches a virtual clock that does not move, or moves by a step out of range, and a real clock
+// that claims to have been moved.
+TEST_F(DulHostTest, ClockAdvanceMovesOnlyTheVirtualClock) {
+  Start();
+  const char* kAdvance = "/dul-host/v1/clock/advance";
+  httplib::Result result = client->Post(kAdvance, R"({"seconds": 0})", kJson);
+  ASSERT_EQ(result->status, 200);
+  EXPECT_EQ(Json(result->body).Find("clockSeconds").GetDouble(-1), 0.0);
+  result = client->Post(kAdvance, R"({"seconds": 1.5})", kJson);
+  EXPECT_EQ(Json(result->body).Find("clockSeconds").GetDouble(-1), 1.5);
+  ExpectError(client->Post(kAdvance, R"({"seconds": -1})", kJson), 400, "seconds");
+  ExpectError(client->Post(kAdvance, R"({"seconds": 1e300})", kJson), 400, "seconds");
+
+  DulHostProcess real(tree.Root() / "real", {});
+  ExpectError(real.Client()->Post(kAdvance, R"({"seconds": 1})", kJson), 400, "--clock virtual");
+}
+
+// Catches a shutdown that leaves host.json behind, a half-written file, a failing exit code, or
+// a restart that loses the stored sets.
+TEST_F(DulHostTest, ShutdownDestroysThePluginAndKeepsTheState) {
+  Start();
+  ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
+  const httplib::Result shutdown = client->Post("/dul-host/v1/shutdown");
+  ASSERT_TRUE(shutdown);
+  EXPECT_EQ(shutdown->status, 200) << shutdown->body;
+  EXPECT_EQ(host->WaitForExit(), 0);
+  EXPECT_FALSE(fs::exists(host->state() / "host.json"));
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(host->state()))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  const Zorv::BindingProperty cached =
+      Json(ReadFileText(host->configDirectory() / "ItemSets.json"));
+  EXPECT_EQ(cached.Find("itemSets").At(0).Find("title").GetString(), "Jungle");
+
+  Start();
+  EXPECT_EQ(Json(GetSets()).Find("itemSets").At(0).Find("title").GetString(), "Jungle");
+}
+
+// Catches SIGTERM ending the process at once instead of in order.
+TEST_F(DulHostTest, SigtermShutsDownInOrder) {
+  Start();
+  ASSERT_TRUE(host->process().RequestStop());
+  EXPECT_EQ(host->WaitForExit(), 0);
+  EXPECT_FALSE(fs::exists(host->state() / "host.json"));
+}
+
+// Catches a second host let into a state directory in use (overwriting the first's host.json),
+// or one that cannot have its port starting anyway.
+TEST_F(DulHostTest, ASecondHostIsRefusedTheStateOrThePort) {
+  Start();
+  DulHostProcess second(host->state(), {"--clock", "virtual"}, false);
+  EXPECT_EQ(second.WaitForExit(), 1);
+  DulHostProcess samePort(tree.Root() / "other", {"--port", std::to_string(host->record().port)},
+                          false);
+  EXPECT_EQ(samePort.WaitForExit(), 1);
+  EXPECT_FALSE(fs::exists(tree.Root() / "other/host.json"));
+  const auto record = host::HostRecord::FromJson(ReadFileText(host->state() / "host.json"));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->pid, host->process().processId());
+  EXPECT_EQ(client->Get(kSets)->status, 200);
+}
+
+// Catches bad command lines or a missing library that start a host anyway, or end with the
+// wrong exit code.
+TEST(DulHostStartTest, RefusesToStartWithoutWhatItNeeds) {
+  TemporaryTree tree;
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;  // -1: any failure
+  } cases[] = {
+      {{"--port", "http"}, 2},
+      {{"--clock", "sundial"}, 2},
+      {{"--frobnicate"}, 2},
+      {{"--help"}, 0},
+      {{"--plugin", tree.Path("missing.so")}, 1},
+      {{"--api-version", "19.0.0"}, -1},  // the plugin's own refusal ends the process
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    DulHostProcess process(tree.Root() / "state", c.arguments, false);
+    const std::optional<int> exitCode = process.WaitForExit();
+    ASSERT_TRUE(exitCode);
+    if (c.exitCode >= 0)
+      EXPECT_EQ(*exitCode, c.exitCode);
+    else
+      EXPECT_NE(*exitCode, 0);
+    EXPECT_FALSE(fs::exists(tree.Root() / "state/host.json"));
+  }
+}
+
+}  // namespace
+}  // namespace dul::testing
