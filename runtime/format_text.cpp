@@ -10,7 +10,7 @@ namespace {
 
 using Kind = FormatArgument::Kind;
 
-constexpr std::size_t kLongestSpecification = 59;
+constexpr std::size_t kLongestDirective = 59;
 
 // Widths and precisions reach the C library clamped: beyond these caps the visible 4095 characters
 // cannot change (a double's exact expansion ends long before, and the padding alone overfills the
@@ -146,61 +146,61 @@ class OutputBuffer {
 
 // Builds the printf directive handed to the C library: only flags, width and precision that
 // are defined for the settled conversion, and the length modifier of the argument's real type.
-std::array<char, 40> BuildSpecification(const Placeholder& placeholder, Kind kind) {
+std::array<char, 40> BuildDirective(const Placeholder& placeholder, Kind kind) {
   const char conversion = placeholder.conversion;
-  std::array<char, 40> spec{};
+  std::array<char, 40> directive{};
   std::size_t length = 0;
-  spec[length++] = '%';
+  directive[length++] = '%';
   if (placeholder.leftAlign)
-    spec[length++] = '-';
+    directive[length++] = '-';
   if (placeholder.plusSign && Contains("diaAeEfFgG", conversion))
-    spec[length++] = '+';
+    directive[length++] = '+';
   if (placeholder.spaceSign && Contains("diaAeEfFgG", conversion))
-    spec[length++] = ' ';
+    directive[length++] = ' ';
   if (placeholder.alternate && Contains("oxXaAeEfFgG", conversion))
-    spec[length++] = '#';
+    directive[length++] = '#';
   if (placeholder.zeroPad && conversion != 'c')
-    spec[length++] = '0';
+    directive[length++] = '0';
   const auto appendNumber = [&](std::int64_t value) {
-    const int written = std::snprintf(spec.data() + length, spec.size() - length, "%lld",
+    const int written = std::snprintf(directive.data() + length, directive.size() - length, "%lld",
                                       static_cast<long long>(value));
     length += static_cast<std::size_t>(written);
   };
   if (placeholder.hasWidth)
     appendNumber(std::min(placeholder.width, kWidthCap));
   if (placeholder.hasPrecision && conversion != 'c') {
-    spec[length++] = '.';
+    directive[length++] = '.';
     appendNumber(std::min(placeholder.precision, kPrecisionCap));
   }
   if (IsSixtyFourBitKind(kind) && conversion != 'c') {
-    spec[length++] = 'l';
-    spec[length++] = 'l';
+    directive[length++] = 'l';
+    directive[length++] = 'l';
   }
-  spec[length] = conversion;
-  return spec;
+  directive[length] = conversion;
+  return directive;
 }
 
 // Prints a number with the C library, passing the value as exactly the type the built
 // directive names.
-int PrintNumber(char* destination, std::size_t size, const char* spec,
+int PrintNumber(char* destination, std::size_t size, const char* directive,
                 const FormatArgument& argument, char conversion) {
   if (argument.kind() == Kind::kDouble) {
-    return std::snprintf(destination, size, spec, argument.doubleValue());
+    return std::snprintf(destination, size, directive, argument.doubleValue());
   }
   const std::uint64_t bits = BitsOf(argument);
   const bool signedConversion = conversion == 'd' || conversion == 'i';
   if (conversion == 'c') {
-    return std::snprintf(destination, size, spec,
+    return std::snprintf(destination, size, directive,
                          static_cast<int>(static_cast<unsigned char>(bits)));
   }
   if (IsSixtyFourBitKind(argument.kind())) {
     return signedConversion
-               ? std::snprintf(destination, size, spec, static_cast<long long>(bits))
-               : std::snprintf(destination, size, spec, static_cast<unsigned long long>(bits));
+               ? std::snprintf(destination, size, directive, static_cast<long long>(bits))
+               : std::snprintf(destination, size, directive, static_cast<unsigned long long>(bits));
   }
   const auto low = static_cast<std::uint32_t>(bits);
-  return signedConversion ? std::snprintf(destination, size, spec, static_cast<int>(low))
-                          : std::snprintf(destination, size, spec, static_cast<unsigned>(low));
+  return signedConversion ? std::snprintf(destination, size, directive, static_cast<int>(low))
+                          : std::snprintf(destination, size, directive, static_cast<unsigned>(low));
 }
 
 class Formatter {
@@ -271,16 +271,16 @@ class Formatter {
       argumentNumber = 0;
       position_ = start;
     }
-    if (!placeholder.bare && !ReadSpecification(placeholder))
+    if (!placeholder.bare && !ReadDirective(placeholder))
       return false;
-    if (position_ - start > kLongestSpecification)
+    if (position_ - start > kLongestDirective)
       return false;
     if (!ResolveArgument(argumentNumber, placeholder.argument))
       return false;
     return Emit(placeholder);
   }
 
-  bool ReadSpecification(Placeholder& placeholder) {
+  bool ReadDirective(Placeholder& placeholder) {
     ReadFlags(placeholder);
     if (!ReadAmount(placeholder.hasWidth, placeholder.width))
       return false;
@@ -350,8 +350,8 @@ class Formatter {
     }
     if (argument.kind() == Kind::kText)
       return EmitText(placeholder, argument.text());
-    const std::array<char, 40> spec = BuildSpecification(placeholder, argument.kind());
-    return output_.Commit(PrintNumber(output_.end(), output_.room() + 1, spec.data(), argument,
+    const std::array<char, 40> directive = BuildDirective(placeholder, argument.kind());
+    return output_.Commit(PrintNumber(output_.end(), output_.room() + 1, directive.data(), argument,
                                       placeholder.conversion));
   }
 
