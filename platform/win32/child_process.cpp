@@ -37,16 +37,24 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
                          const std::string& workingDirectory) {
   if (started())
     return false;
-  std::wstring commandLine = Quoted(win32::WideFromUtf8(program));
-  for (const std::string& argument : arguments)
-    commandLine += L" " + Quoted(win32::WideFromUtf8(argument));
-  const std::wstring directory = win32::WideFromUtf8(workingDirectory);
+  // Text that is not UTF-8 names no program, argument or directory; nothing is started.
+  const auto wideProgram = win32::WideFromUtf8(program);
+  const auto directory = win32::WideFromUtf8(workingDirectory);
+  if (!wideProgram || !directory)
+    return false;
+  std::wstring commandLine = Quoted(*wideProgram);
+  for (const std::string& argument : arguments) {
+    const auto wideArgument = win32::WideFromUtf8(argument);
+    if (!wideArgument)
+      return false;
+    commandLine += L" " + Quoted(*wideArgument);
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_NEW_PROCESS_GROUP, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+                        directory->empty() ? nullptr : directory->c_str(), &startup, &process)) {
     return false;
   }
   ::CloseHandle(process.hThread);

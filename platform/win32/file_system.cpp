@@ -73,7 +73,8 @@ std::optional<std::string> CurrentDirectory() {
 }
 
 bool ChangeCurrentDirectory(const std::string& path) {
-  return ::SetCurrentDirectoryW(WideFromUtf8(path).c_str()) != 0;
+  const auto wide = WideFromUtf8(path);
+  return wide && ::SetCurrentDirectoryW(wide->c_str()) != 0;
 }
 
 bool HasWriteAccess(const std::string& path) {
