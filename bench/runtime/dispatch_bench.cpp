@@ -11,105 +11,42 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_type_builder.h"
 #include "binding/binding_type_registry.h"
 #include "binding/native_conversion.h"
 #include "codecs/json_reader.h"
+#include "plugin/item_sets_api.h"
+#include "plugin/item_sets_plugin.h"
+#include "plugin/item_sets_types.h"
 #include "runtime/allocation_counters.h"
+#include "runtime/plugin_api_version.h"
+#include "runtime/plugin_base.h"
 #include "runtime/remoting.h"
-
-// Records of the item-set document's shape, registered here for the benchmark alone.
-namespace dispatch_bench {
-
-struct Item {
-  std::string id;
-  std::int32_t count = 0;
-};
-
-struct Block {
-  std::string type;
-  std::string hideIfSummonerSpell;
-  std::string showIfSummonerSpell;
-  std::vector<Item> items;
-};
-
-struct PreferredItemSlot {
-  std::string id;
-  std::int32_t preferredItemSlot = 0;
-};
-
-struct ItemSet {
-  std::string uid;
-  std::string title;
-  std::string mode;
-  std::string map;
-  std::string type;
-  std::int32_t sortrank = 0;
-  std::string startedFrom;
-  std::vector<std::int32_t> associatedChampions;
-  std::vector<std::int32_t> associatedMaps;
-  std::vector<Block> blocks;
-  std::vector<PreferredItemSlot> preferredItemSlots;
-};
-
-struct ItemSets {
-  std::uint64_t timestamp = 0;
-  std::uint64_t accountId = 0;
-  std::vector<ItemSet> itemSets;
-};
-
-}  // namespace dispatch_bench
-
-DUL_BINDING_TYPE_NAME(struct, dispatch_bench::Item)
-DUL_BINDING_TYPE_NAME(struct, dispatch_bench::Block)
-DUL_BINDING_TYPE_NAME(struct, dispatch_bench::PreferredItemSlot)
-DUL_BINDING_TYPE_NAME(struct, dispatch_bench::ItemSet)
-DUL_BINDING_TYPE_NAME(struct, dispatch_bench::ItemSets)
 
 namespace dul::bench {
 namespace {
 
-using dispatch_bench::Block;
-using dispatch_bench::Item;
-using dispatch_bench::ItemSet;
-using dispatch_bench::ItemSets;
-using dispatch_bench::PreferredItemSlot;
+using Zorv::Client::ItemSets::Api::ItemSet;
+using Zorv::Client::ItemSets::Api::ItemSetBlock;
+using Zorv::Client::ItemSets::Api::ItemSetItem;
+using Zorv::Client::ItemSets::Api::ItemSets;
+
+// A bare plugin object whose registry holds the item-set service's own types.
+class ItemSetTypes : public PluginBase {
+ public:
+  ItemSetTypes() {
+    const PluginApiVersion own = OwnPluginApiVersion();
+    DulPluginHandshake handshake{own.major, own.minor, own.patch, nullptr,
+                                 nullptr,   nullptr,   nullptr};
+    Load(handshake, item_sets::kPluginShortName);
+    item_sets::RegisterItemSetTypes(*this);
+  }
+};
 
 constexpr std::string_view kTemplate = "/dul-item-sets/v1/item-sets/{summonerId}/sets";
 constexpr const char* kRegex = "/dul-item-sets/v1/item-sets/([^/]*)/sets";
 constexpr const char* kPath = "/dul-item-sets/v1/item-sets/2743119/sets";
 constexpr std::uint64_t kSummonerId = 2743119;
 constexpr int kSetCount = 100;
-
-void RegisterRecords(Zorv::BindingTypeRegistry& registry) {
-  (void)Zorv::BeginType<Item>(registry, "BenchItem")
-      .AddField("id", "", &Item::id)
-      .AddField("count", "", &Item::count);
-  (void)Zorv::BeginType<Block>(registry, "BenchBlock")
-      .AddField("type", "", &Block::type)
-      .AddField("hideIfSummonerSpell", "", &Block::hideIfSummonerSpell)
-      .AddField("showIfSummonerSpell", "", &Block::showIfSummonerSpell)
-      .AddField("items", "", &Block::items);
-  (void)Zorv::BeginType<PreferredItemSlot>(registry, "BenchPreferredItemSlot")
-      .AddField("id", "", &PreferredItemSlot::id)
-      .AddField("preferredItemSlot", "", &PreferredItemSlot::preferredItemSlot);
-  (void)Zorv::BeginType<ItemSet>(registry, "BenchItemSet")
-      .AddField("uid", "", &ItemSet::uid)
-      .AddField("title", "", &ItemSet::title)
-      .AddField("mode", "", &ItemSet::mode)
-      .AddField("map", "", &ItemSet::map)
-      .AddField("type", "", &ItemSet::type)
-      .AddField("sortrank", "", &ItemSet::sortrank)
-      .AddField("startedFrom", "", &ItemSet::startedFrom)
-      .AddField("associatedChampions", "", &ItemSet::associatedChampions)
-      .AddField("associatedMaps", "", &ItemSet::associatedMaps)
-      .AddField("blocks", "", &ItemSet::blocks)
-      .AddField("preferredItemSlots", "", &ItemSet::preferredItemSlots);
-  (void)Zorv::BeginType<ItemSets>(registry, "BenchItemSets")
-      .AddField("timestamp", "", &ItemSets::timestamp)
-      .AddField("accountId", "", &ItemSets::accountId)
-      .AddField("itemSets", "", &ItemSets::itemSets);
-}
 
 // A fixed linear congruential sequence, so that the body is the same on every platform.
 class Sequence {
@@ -182,8 +119,8 @@ std::string GenerateBody() {
 std::uint64_t Summarise(const ItemSets& sets) {
   std::uint64_t total = sets.itemSets.size();
   for (const ItemSet& set : sets.itemSets) {
-    for (const Block& block : set.blocks) {
-      for (const Item& item : block.items)
+    for (const ItemSetBlock& block : set.blocks) {
+      for (const ItemSetItem& item : block.items)
         total += item.id.size() + static_cast<std::uint64_t>(item.count);
     }
     total += set.preferredItemSlots.size() + set.title.size();
@@ -194,7 +131,6 @@ std::uint64_t Summarise(const ItemSets& sets) {
 // The registry, the two routes (GET endpoint 0, PUT endpoint 1) and the requests, built once.
 struct Fixture {
   Fixture() {
-    RegisterRecords(registry);
     remoting.AddRoute(
         kTemplate, RequestMethod::kGet,
         MakeFunction("GetItemSets",
@@ -225,7 +161,8 @@ struct Fixture {
   }
 
   static constexpr const char* kContentType = "application/json; charset=utf-8";
-  Zorv::BindingTypeRegistry registry;
+  ItemSetTypes plugin;
+  Zorv::BindingTypeRegistry& registry = plugin.typeRegistry();
   std::vector<std::string> tags{"Plugins"};
   Remoting remoting{registry, tags};
   std::string body = GenerateBody();
