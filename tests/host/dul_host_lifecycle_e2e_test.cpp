@@ -16,58 +16,15 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct Message {
-  std::uint64_t id = 0;
-  std::string event;
-  Zorv::BindingProperty data;
-};
-
-// The messages of a stream's text; comments and a message still incomplete are skipped.
-std::vector<Message> MessagesOf(const std::string& text) {
-  std::vector<Message> messages;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2) {
-    Message message;
-    std::size_t line = start;
-    while (line < end) {
-      const std::size_t stop = std::min(text.find('\n', line), end);
-      const std::string field = text.substr(line, stop - line);
-      if (field.starts_with("id: "))
-        message.id = std::stoull(field.substr(4));
-      else if (field.starts_with("event: "))
-        message.event = field.substr(7);
-      else if (field.starts_with("data: "))
-        message.data = Json(field.substr(6));
-      line = stop + 1;
-    }
-    if (message.id != 0)
-      messages.push_back(std::move(message));
-  }
-  return messages;
-}
-
-// Reads the stream until `enough` says so (or the client's timeout); returns all that came.
-std::string ReadStream(const DulHostProcess& host, const httplib::Headers& headers,
-                       const std::function<bool(const std::string&)>& enough) {
-  auto client = host.Client();
-  client->set_read_timeout(10s);
-  std::string text;
-  client->Get("/dul-host/v1/events", headers, [&](const char* data, std::size_t length) {
-    text.append(data, length);
-    return !enough(text);
-  });
-  return text;
-}
-
 bool HasEvents(const std::string& text, std::size_t count) {
-  return MessagesOf(text).size() >= count;
+  return StreamMessages(text).size() >= count;
 }
 
 // Catches events without increasing ids or under the wrong name, data not in the resource-event
 // shape, a stream that does not resume after the last id seen, and events a reader missed.
 TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
   Start();
-  const std::vector<Message> start = MessagesOf(
+  const std::vector<StreamMessage> start = StreamMessages(
       ReadStream(*host, {{"Last-Event-ID", "0"}}, [](auto& t) { return HasEvents(t, 2); }));
   ASSERT_EQ(start.size(), 2u);
   EXPECT_EQ(start[0].id, 1u);
@@ -88,7 +45,7 @@ TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
     std::this_thread::sleep_for(1ms);
   ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
   reader.join();
-  const std::vector<Message> changes = MessagesOf(live);
+  const std::vector<StreamMessage> changes = StreamMessages(live);
   ASSERT_EQ(changes.size(), 2u) << live;
   EXPECT_EQ(changes[0].id, 3u);
   EXPECT_EQ(changes[1].id, 4u);
@@ -99,7 +56,7 @@ TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
   EXPECT_EQ(changes[0].data.Find("data").Find("itemSets").At(0).Find("title").GetString(),
             "Jungle");
 
-  const std::vector<Message> resumed = MessagesOf(
+  const std::vector<StreamMessage> resumed = StreamMessages(
       ReadStream(*host, {{"Last-Event-ID", "3"}}, [](auto& t) { return HasEvents(t, 1); }));
   ASSERT_EQ(resumed.size(), 1u);
   EXPECT_EQ(resumed[0].id, 4u);

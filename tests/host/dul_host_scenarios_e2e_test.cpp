@@ -32,35 +32,6 @@ constexpr const char* kChampionDocument =
     R"("associatedMaps":[11],"associatedChampions":[3],"blocks":[]}]})";
 constexpr const char* kCaldrithFile = "Champions/Caldrith/Recommended/ZORV_ItemSet_1.json";
 
-struct StreamMessage {
-  std::uint64_t id = 0;
-  std::string event;
-  Zorv::BindingProperty data;
-};
-
-// The complete messages of an event stream's text.
-std::vector<StreamMessage> StreamMessages(const std::string& text) {
-  std::vector<StreamMessage> messages;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2) {
-    StreamMessage message;
-    for (std::size_t line = start; line < end;) {
-      const std::size_t stop = std::min(text.find('\n', line), end);
-      const std::string field = text.substr(line, stop - line);
-      if (field.starts_with("id: "))
-        message.id = std::stoull(field.substr(4));
-      else if (field.starts_with("event: "))
-        message.event = field.substr(7);
-      else if (field.starts_with("data: "))
-        message.data = Json(field.substr(6));
-      line = stop + 1;
-    }
-    if (message.id != 0)
-      messages.push_back(std::move(message));
-  }
-  return messages;
-}
-
 class DulHostScenarioTest : public DulHostTest {
  protected:
   // Starts a host in `state` and runs the reconciliation its start-up readiness scheduled, so
@@ -136,13 +107,9 @@ TEST_F(DulHostScenarioTest, AnEditReachesTheGameTheStoreAndTheNextSession) {
   PutSets(kChampionDocument);
 
   // The two start-up events (readiness under both names) come first; the edit follows them.
-  auto reader = host->Client();
-  std::string text;
-  reader->Get("/dul-host/v1/events", {{"Last-Event-ID", "2"}},
-              [&](const char* data, std::size_t length) {
-                text.append(data, length);
-                return StreamMessages(text).size() < 2;
-              });
+  const std::string text = ReadStream(*host, {{"Last-Event-ID", "2"}}, [](const std::string& t) {
+    return StreamMessages(t).size() >= 2;
+  });
   const std::vector<StreamMessage> messages = StreamMessages(text);
   ASSERT_EQ(messages.size(), 2u) << text;
   EXPECT_EQ(messages[0].id, 3u);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -103,6 +104,50 @@ inline void ExpectError(const httplib::Result& result, int status, const char* m
   EXPECT_NE(body.Find("message").GetString().find(mentions), std::string_view::npos)
       << result->body;
   EXPECT_EQ(result->get_header_value("Content-Type"), kJson);
+}
+
+// One message of the host's event stream.
+struct StreamMessage {
+  std::uint64_t id = 0;
+  std::string event;
+  Zorv::BindingProperty data;
+};
+
+// The messages of a stream's text; comments and a message still incomplete are skipped.
+inline std::vector<StreamMessage> StreamMessages(const std::string& text) {
+  std::vector<StreamMessage> messages;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2) {
+    StreamMessage message;
+    std::size_t line = start;
+    while (line < end) {
+      const std::size_t stop = std::min(text.find('\n', line), end);
+      const std::string field = text.substr(line, stop - line);
+      if (field.starts_with("id: "))
+        message.id = std::stoull(field.substr(4));
+      else if (field.starts_with("event: "))
+        message.event = field.substr(7);
+      else if (field.starts_with("data: "))
+        message.data = Json(field.substr(6));
+      line = stop + 1;
+    }
+    if (message.id != 0)
+      messages.push_back(std::move(message));
+  }
+  return messages;
+}
+
+// Reads the stream until `enough` says so (or the client's timeout); returns all that came.
+inline std::string ReadStream(const DulHostProcess& host, const httplib::Headers& headers,
+                              const std::function<bool(const std::string&)>& enough) {
+  auto client = host.Client();
+  client->set_read_timeout(std::chrono::seconds(10));
+  std::string text;
+  client->Get("/dul-host/v1/events", headers, [&](const char* data, std::size_t length) {
+    text.append(data, length);
+    return !enough(text);
+  });
+  return text;
 }
 
 // A dul-host in a temporary tree of its own, with a client that carries the token.
