@@ -10,6 +10,7 @@
 
 #include "host/peer.h"
 #include "tests/support/hosted_plugin.h"
+#include "tests/support/telemetry_fixture.h"
 
 namespace dul::item_sets {
 namespace {
@@ -111,14 +112,7 @@ TEST(ItemSetSaveMetrics, CountsShapesOfTheDocument) {
   }
 }
 
-// A plugin served by the test host with a telemetry service answering `answer`.
-struct TelemetryFixture {
-  TelemetryFixture() { hosted.host.AddPeer("/telemetry/", peer); }
-  PeerAnswer answer = PeerAnswer::Value(Zorv::BindingProperty(), 204);
-  std::shared_ptr<ScriptedPeer> peer =
-      std::make_shared<ScriptedPeer>([this](const PeerRequest&) { return answer; });
-  testing::HostedPlugin<> hosted;
-};
+using testing::TelemetryFixture;
 
 // Catches an event sent under another name or path, values sent as numbers or out of order,
 // or an answer left unreleased.

@@ -7,6 +7,7 @@
 
 #include "host/peer.h"
 #include "tests/support/hosted_plugin.h"
+#include "tests/support/telemetry_fixture.h"
 
 namespace dul {
 namespace {
@@ -19,14 +20,7 @@ bool IsReady(const std::future<RequestOutcome>& future) {
   return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
-// A plugin served by the test host, with a telemetry service answering `answer`.
-struct TelemetryFixture {
-  TelemetryFixture() { hosted.host.AddPeer("/telemetry/", peer); }
-  PeerAnswer answer = PeerAnswer::Value(Zorv::BindingProperty(), 204);
-  std::shared_ptr<ScriptedPeer> peer =
-      std::make_shared<ScriptedPeer>([this](const PeerRequest&) { return answer; });
-  testing::HostedPlugin<> hosted;
-};
+using testing::TelemetryFixture;
 
 struct EventCase {
   const char* name;
