@@ -111,10 +111,6 @@ add_library(pxm-be-dul-item-sets SHARED plugin/export.cpp)
 target_link_libraries(pxm-be-dul-item-sets PRIVATE dul_plugin dul_counting_new)
 if(WIN32)
   set_target_properties(pxm-be-dul-item-sets PROPERTIES PREFIX "")
-  # Nothing calls the YAML reader yet; keep it, and so the import of libyaml.dll, in the library.
-  # Drop this once request binding calls ParseYaml.
-  target_link_options(pxm-be-dul-item-sets PRIVATE
-    -Wl,-u,__ZN4Zorv9ParseYamlESt17basic_string_viewIcSt11char_traitsIcEE)
   # libyaml.dll ships beside the library.
   add_custom_command(TARGET pxm-be-dul-item-sets POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different "${DUL_YAML_PREFIX}/bin/libyaml.dll"
