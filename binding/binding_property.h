@@ -198,6 +198,9 @@ class BindingProperty {
   // them; otherwise they are inserted one by one and a repeated name keeps its last value. The
   // names and values must not lie in what this value holds now.
   void AssignMembers(std::span<const BindingMemberSource> members);
+  // The one-pass case of AssignMembers, for a reader that has already found the names in strictly
+  // ascending byte order (other input would break the structure's order).
+  void AssignSortedMembers(std::span<const BindingMemberSource> members);
   BindingMemberRange<BindingProperty> Members();
   BindingMemberRange<const BindingProperty> Members() const;
 

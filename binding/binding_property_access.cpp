@@ -167,16 +167,24 @@ bool BindingProperty::Contains(std::string_view name) const {
 }
 
 void BindingProperty::AssignMembers(std::span<const BindingMemberSource> members) {
-  if (kind_ != BindingPropertyKind::kStructure || payload_.structure->size() != 0) {
-    Clear();
-    BecomeStructure();
-  }
   for (std::size_t i = 1; i < members.size(); ++i) {
     if (!NameBefore(members[i - 1].name, members[i].name)) {
+      if (kind_ != BindingPropertyKind::kStructure || payload_.structure->size() != 0) {
+        Clear();
+        BecomeStructure();
+      }
       for (const BindingMemberSource& member : members)
         payload_.structure->FindOrInsert(member.name) = std::move(*member.value);
       return;
     }
+  }
+  AssignSortedMembers(members);
+}
+
+void BindingProperty::AssignSortedMembers(std::span<const BindingMemberSource> members) {
+  if (kind_ != BindingPropertyKind::kStructure || payload_.structure->size() != 0) {
+    Clear();
+    BecomeStructure();
   }
   payload_.structure->AssignSorted(members);
 }

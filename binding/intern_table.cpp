@@ -19,35 +19,6 @@ void* AllocateOrFail(std::size_t bytes) {
   return block;
 }
 
-// Up to eight bytes of `text` as one word; shorter texts are read with overlapping
-// loads, so no byte outside the text is touched.
-std::uint64_t Word(const char* text, std::size_t size) {
-  std::uint64_t word = 0;
-  if (size >= 8) {
-    std::memcpy(&word, text, 8);
-  } else if (size >= 4) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, text, 4);
-    std::memcpy(&tail, text + size - 4, 4);
-    word = (std::uint64_t{tail} << 32) | head;
-  } else if (size != 0) {
-    word = static_cast<unsigned char>(text[0]) |
-           (std::uint64_t{static_cast<unsigned char>(text[size / 2])} << 8) |
-           (std::uint64_t{static_cast<unsigned char>(text[size - 1])} << 16);
-  }
-  return word;
-}
-
-// Whether two texts of `size` bytes are equal; short ones compare as two words.
-bool SameBytes(const char* a, const char* b, std::size_t size) {
-  if (size > 16)
-    return std::memcmp(a, b, size) == 0;
-  const std::size_t tail = size > 8 ? size - 8 : 0;
-  return Word(a, size) == Word(b, size) &&
-         Word(a + tail, size - tail) == Word(b + tail, size - tail);
-}
-
 }  // namespace
 
 InternTable::InternTable(SmallArena* arena)
@@ -73,14 +44,29 @@ std::size_t InternTable::CellClass(std::size_t length) {
   return kLargeCell;
 }
 
-// The length and the first and last eight bytes, mixed; a slot only has to be a good guess.
-std::size_t InternTable::RecentSlot(std::string_view text) {
+// The first and last eight bytes of a text (one word holds all of a text up to eight bytes, two
+// words all of one up to sixteen): a recent name is placed by them and matched against them.
+InternTable::NameWords InternTable::WordsOf(std::string_view text) {
   const std::size_t size = text.size();
-  const std::uint64_t head = Word(text.data(), size);
-  const std::uint64_t tail = size > 8 ? Word(text.data() + size - 8, 8) : 0;
-  const std::uint64_t mixed =
-      (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ (size * 0x165667B1u);
+  return {WordOf(text.data(), size), size > 8 ? WordOf(text.data() + size - 8, 8) : 0};
+}
+
+// The length and the two words, mixed; a slot only has to be a good guess.
+std::size_t InternTable::RecentSlot(const NameWords& words, std::size_t size) {
+  const std::uint64_t mixed = (words.head * 0x9E3779B97F4A7C15u) ^
+                              (words.tail * 0xC2B2AE3D27D4EB4Fu) ^ (size * 0x165667B1u);
   return static_cast<std::size_t>(mixed >> (64 - kRecentBits));
+}
+
+// Whether `cell` holds `text`, whose words are known: short texts compare as those words.
+bool InternTable::Holds(const InternedText* cell, std::string_view text, const NameWords& words) {
+  const std::size_t size = text.size();
+  if (cell->length != size)
+    return false;
+  if (size > 16)
+    return std::memcmp(cell->data(), text.data(), size) == 0;
+  return WordOf(cell->data(), size) == words.head &&
+         (size <= 8 || WordOf(cell->data() + size - 8, 8) == words.tail);
 }
 
 InternedText* InternTable::Intern(std::string_view text) {
@@ -96,11 +82,11 @@ InternedText* InternTable::InternName(std::string_view text) {
     StartRecent();
   }
   // Two ways per slot: a new cell goes first and the one it displaces second.
-  InternedText** ways = &recent_[RecentSlot(text) * 2];
+  const NameWords words = WordsOf(text);
+  InternedText** ways = &recent_[RecentSlot(words, text.size()) * 2];
   for (int way = 0; way < 2; ++way) {
     InternedText* recent = ways[way];
-    if (recent != nullptr && recent->length == text.size() &&
-        SameBytes(recent->data(), text.data(), text.size())) {
+    if (recent != nullptr && Holds(recent, text, words)) {
       ++recent->references;
       return recent;
     }
@@ -108,6 +94,21 @@ InternedText* InternTable::InternName(std::string_view text) {
   ways[1] = ways[0];
   ways[0] = Intern(text, dul::Fnv1a(text));
   return ways[0];
+}
+
+InternedText* InternTable::InternShapeNameSlow(std::string_view text, std::size_t count,
+                                               std::size_t position) {
+  InternedText* cell = InternName(text);
+  if (shapes_ == nullptr || position >= kShapeNames || cell->length == 0)
+    return cell;
+  Shape& shape = shapes_[count & (kShapes - 1)];
+  if (shape.count != count || shape.removals != removals_) {
+    shape.count = count;
+    shape.removals = removals_;
+    std::memset(shape.names, 0, sizeof(shape.names));
+  }
+  shape.names[position] = cell;
+  return cell;
 }
 
 InternedText* InternTable::Intern(std::string_view text, std::uint32_t hash) {
@@ -178,8 +179,9 @@ void InternTable::Remove(InternedText* cell) {
   while (*link != cell)
     link = &(*link)->next;
   *link = cell->next;
+  ++removals_;
   if (recent_ != nullptr) {
-    InternedText** ways = &recent_[RecentSlot(cell->view()) * 2];
+    InternedText** ways = &recent_[RecentSlot(WordsOf(cell->view()), cell->length) * 2];
     for (int way = 0; way < 2; ++way) {
       if (ways[way] == cell)
         ways[way] = nullptr;
@@ -226,11 +228,15 @@ void InternTable::ForgetBuckets() {
   std::memset(inlineBuckets_, 0, sizeof(inlineBuckets_));
   dul::CountingFree(recent_);
   recent_ = nullptr;
+  dul::CountingFree(shapes_);
+  shapes_ = nullptr;
 }
 
 void InternTable::StartRecent() {
   recent_ = static_cast<InternedText**>(AllocateOrFail(kRecentCells * sizeof(InternedText*)));
   std::memset(recent_, 0, kRecentCells * sizeof(InternedText*));
+  shapes_ = static_cast<Shape*>(AllocateOrFail(kShapes * sizeof(Shape)));
+  std::memset(shapes_, 0, kShapes * sizeof(Shape));
 }
 
 void InternTable::Reset(PageChain& pages) {

@@ -1,6 +1,7 @@
 #include "binding/member_map.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -12,6 +13,21 @@ namespace {
 
 constexpr std::uint8_t kLargeClass = std::size(kMemberChunkCapacities) - 1;
 constexpr std::size_t kUnknownShare = SIZE_MAX;
+
+// The smallest chunk size that holds `count` members, for every count up to the largest size.
+constexpr auto kClassForCount = [] {
+  std::array<std::uint8_t, kMemberChunkCapacities[kLargeClass] + 1> classes{};
+  std::uint8_t sizeClass = 0;
+  for (std::size_t count = 0; count < classes.size(); ++count) {
+    if (count > kMemberChunkCapacities[sizeClass])
+      ++sizeClass;
+    classes[count] = sizeClass;
+  }
+  return classes;
+}();
+
+static_assert(kClassForCount[2] == 0 && kClassForCount[3] == 1 &&
+              kClassForCount[84] == kLargeClass);
 
 BindingStorage::Block ChunkBlock(std::uint8_t sizeClass) {
   return static_cast<BindingStorage::Block>(
@@ -205,9 +221,8 @@ void MemberMap::AssignSorted(std::span<const BindingMemberSource> members) {
     return;
   InternTable& texts = storage_->texts();
   sharedPrefix_ = ClampLength(SharedPrefix(members.front().name, members.back().name));
-  std::uint8_t sizeClass = kLargeClass;
-  while (sizeClass > 0 && count <= kMemberChunkCapacities[sizeClass - 1])
-    --sizeClass;
+  const std::uint8_t sizeClass =
+      count < kClassForCount.size() ? kClassForCount[count] : kLargeClass;
   for (std::size_t first = 0; first < count;) {
     MemberChunk* chunk = NewChunk(sizeClass);
     const std::size_t taken = std::min<std::size_t>(chunk->capacity, count - first);
@@ -219,7 +234,7 @@ void MemberMap::AssignSorted(std::span<const BindingMemberSource> members) {
     MemberEntry* entries = chunk->entries();
     for (std::size_t i = 0; i < taken; ++i) {
       keys[i] = NameKey(run[i].name, chunk->prefixLength);
-      entries[i] = {texts.InternName(run[i].name), NewValue()};
+      entries[i] = {texts.InternShapeName(run[i].name, count, first + i), NewValue()};
       entries[i].value->TakeMember(*run[i].value);
     }
     chunk->count = static_cast<std::uint16_t>(taken);

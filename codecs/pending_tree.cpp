@@ -60,15 +60,16 @@ void PendingTree::Close() {
 // Names in document order are often sorted already (as our writer gives them); otherwise they are
 // sorted, and a name given twice sends the object through the merging path.
 void PendingTree::PlaceMembers(BindingProperty& object, std::size_t first) {
-  members_.clear();
+  members_.resize(count_ - first);
+  BindingMemberSource* member = members_.data();
   bool sorted = true;
-  for (std::size_t index = first; index < count_; ++index) {
+  for (std::size_t index = first; index < count_; ++index, ++member) {
     sorted = sorted && (index == first || NameBefore(names_[index - 1], names_[index]));
-    members_.push_back({names_[index], &slots_[index]});
+    *member = {names_[index], &slots_[index]};
   }
   if (!sorted && !SortMembers())
     return MergeRepeatedNames(object, first);
-  object.AssignMembers(members_);
+  object.AssignSortedMembers(members_);
   count_ = first;
 }
 

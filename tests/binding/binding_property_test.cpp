@@ -373,6 +373,73 @@ TEST(BindingProperty, EveryShapeOfTreeFreesItsHeapBlocks) {
   }
 }
 
+// Catches the cache of object shapes handing out a name cell that has left the table (a freed
+// cell counted again), or a cached name matched by length alone: objects placed whole reuse the
+// names of the last object of as many members only while those cells are alive and equal.
+TEST(BindingProperty, ObjectsPlacedWholeShareNamesOnlyWhileTheyLive) {
+  BindingProperty root;
+  for (int i = 0; i < 80; ++i)  // enough strings for the table to start its caches
+    root.Member("filler" + std::to_string(i)) = i;
+  const InternTable& texts = root.Storage()->texts();
+  const auto place = [&root](std::string_view slot, std::string_view first,
+                             std::string_view second) {
+    BindingProperty& values = root.Member("values");
+    values.Clear();
+    values.PushBack() = 1;
+    values.PushBack() = 2;
+    const std::vector<BindingMemberSource> members = {{first, &values.At(0)},
+                                                      {second, &values.At(1)}};
+    root.Member(slot).AssignSortedMembers(members);
+  };
+
+  place("p", "alpha", "beta");
+  place("q", "alpha", "beta");
+  EXPECT_EQ(texts.Find("alpha")->references, 2u);
+  EXPECT_EQ(root.Find("p").Find("beta").GetSigned(0), 2);
+
+  root.Member("p").Clear();
+  root.Member("q").Clear();  // "alpha" and "beta" leave the table
+  ASSERT_EQ(texts.Find("alpha"), nullptr);
+  place("s", "alpha", "beta");
+  const InternedText* alpha = texts.Find("alpha");
+  ASSERT_NE(alpha, nullptr);
+  EXPECT_EQ(alpha->references, 1u);
+  const BindingProperty& view = root;
+  EXPECT_EQ((*view.Find("s").Members().begin()).name.data(), alpha->data());
+
+  place("t", "alpha", "betb");  // the same length as the cached "beta"
+  EXPECT_EQ(view.Find("t").Find("betb").GetSigned(0), 2);
+  EXPECT_TRUE(view.Find("t").Find("beta").IsEmpty());
+  EXPECT_EQ(alpha->references, 2u);
+}
+
+// Catches a name comparison of the name caches that skips a byte: names of every length up to 20
+// that differ in one byte, at each position, stay apart.
+TEST(BindingProperty, CachedNamesDifferingInOneByteStayApart) {
+  BindingProperty root;
+  for (int i = 0; i < 80; ++i)  // enough strings for the table to start its caches
+    root.Member("filler" + std::to_string(i)) = i;
+  BindingProperty value;
+  int placed = 0;
+  const auto place = [&](const std::string& name) -> const BindingProperty& {
+    value = 7;  // nothing is released between placements, so cached names stay valid
+    BindingProperty& object = root.Member("object" + std::to_string(placed++));
+    object.AssignSortedMembers(std::vector<BindingMemberSource>{{name, &value}});
+    return object;
+  };
+  for (std::size_t length = 1; length <= 20; ++length) {
+    const std::string name(length, 'n');
+    for (std::size_t position = 0; position < length; ++position) {
+      std::string other = name;
+      other[position] = 'o';
+      place(name);
+      const BindingProperty& object = place(other);
+      EXPECT_EQ(object.Find(other).GetSigned(0), 7) << other;
+      EXPECT_TRUE(object.Find(name).IsEmpty()) << other;
+    }
+  }
+}
+
 // Catches members built in one pass out of name order, or values copied instead of moved: sorted
 // names fill the structure at once, others (a repeated name too) go in one by one, the last value
 // of a name winning.
