@@ -21,16 +21,15 @@ namespace Zorv {
 namespace {
 
 constexpr std::size_t kFirstTextBytes = 1024;
-constexpr std::size_t kDirectTextBytes = 1024 * 1024;
-constexpr std::size_t kPieceBytes = 64 * 1024;
+constexpr std::size_t kLargestPieceBytes = 64 * 1024;
 constexpr unsigned kIndentSpaces = 4;
 
-// The writers' output stream. The first megabyte is written straight into the string that is
-// returned, doubling as it fills, so that most texts need no copy at the end. Beyond it the text
-// goes into 64 KiB pieces, which reuse heap blocks instead of fresh pages while growing never
-// copies, and Finish joins them once. With a separator, each line break the pretty writer emits
-// is written as the separator (a line feed inside a string is always escaped, so it never
-// reaches Put).
+// The writers' output stream. The first kilobyte is written straight into the string that is
+// returned, so that short texts need no copy at the end. Beyond it the text goes into pieces that
+// double up to 64 KiB (which reuse heap blocks instead of fresh pages), so that growing neither
+// copies nor clears, and Finish joins them once into a string of the exact size. With a separator,
+// each line break the pretty writer emits is written as the separator (a line feed inside a string
+// is always escaped, so it never reaches Put).
 class TextSink {
  public:
   using Ch = char;
@@ -84,7 +83,7 @@ class TextSink {
       pieces_.back().length = static_cast<std::size_t>(cursor_ - pieces_.back().begin);
   }
 
-  std::string text_;           // the start of the text, up to kDirectTextBytes
+  std::string text_;           // the start of the text, its first kFirstTextBytes
   std::size_t textBytes_ = 0;  // the bytes of text_ in use, once pieces have begun
   std::vector<Piece> pieces_;  // what follows, in order; the last one is being written
   char* cursor_ = nullptr;
@@ -93,19 +92,15 @@ class TextSink {
 };
 
 void TextSink::Grow(std::size_t count) {
+  std::size_t written;
   if (pieces_.empty()) {
-    const auto used = static_cast<std::size_t>(cursor_ - text_.data());
-    const std::size_t wanted = std::max(text_.size() * 2, used + count);
-    if (wanted <= kDirectTextBytes) {
-      text_.resize(wanted);
-      cursor_ = text_.data() + used;
-      end_ = text_.data() + text_.size();
-      return;
-    }
-    textBytes_ = used;
+    textBytes_ = static_cast<std::size_t>(cursor_ - text_.data());
+    written = textBytes_;
+  } else {
+    ClosePiece();
+    written = static_cast<std::size_t>(end_ - pieces_.back().begin) * 2;
   }
-  ClosePiece();
-  const std::size_t size = std::max(kPieceBytes, count);
+  const std::size_t size = std::max(std::min(written, kLargestPieceBytes), count);
   auto* piece = static_cast<char*>(dul::CountingAllocate(size));
   if (piece == nullptr)
     dul::FatalError("piece != nullptr", "Out of memory for JSON text", __FILE__, __LINE__,

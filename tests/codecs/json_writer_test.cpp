@@ -95,5 +95,22 @@ TEST(JsonWriter, RoundTripsThroughTheReader) {
     EXPECT_EQ(ParseJson(WriteJson(parsed.value(), nullptr, separator)).value(), parsed.value());
 }
 
+// Catches output pieces joined out of order, cut short or with a gap, and a value larger than a
+// piece split wrongly: texts from a few bytes to several hundred kilobytes, one string of 100 KB.
+TEST(JsonWriter, LongTextsArriveWholeAndInOrder) {
+  for (const std::size_t count : {3u, 40u, 700u, 30000u}) {
+    BindingProperty value;
+    for (std::size_t i = 0; i < count; ++i)
+      value.PushBack() = "element " + std::to_string(i);
+    value.PushBack() = std::string(100 * 1024, 'x');
+    for (const char* separator : {static_cast<const char*>(nullptr), "\r\n"}) {
+      const std::string text = WriteJson(value, nullptr, separator);
+      EXPECT_EQ(ParseJson(text).value(), value) << count;
+      const std::string last = "\"element " + std::to_string(count - 1) + "\"";
+      EXPECT_NE(text.find(last), std::string::npos) << count;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace Zorv
