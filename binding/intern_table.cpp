@@ -19,6 +19,26 @@ void* AllocateOrFail(std::size_t bytes) {
   return block;
 }
 
+// Up to eight bytes of a text as one word, read with overlapping loads so that no byte outside
+// the text is touched; every byte of a text of up to eight bytes takes part.
+std::uint64_t WordOf(const char* text, std::size_t size) {
+  std::uint64_t word = 0;
+  if (size >= 8) {
+    std::memcpy(&word, text, 8);
+  } else if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, text, 4);
+    std::memcpy(&tail, text + size - 4, 4);
+    word = (std::uint64_t{tail} << 32) | head;
+  } else if (size != 0) {
+    word = static_cast<unsigned char>(text[0]) |
+           (std::uint64_t{static_cast<unsigned char>(text[size / 2])} << 8) |
+           (std::uint64_t{static_cast<unsigned char>(text[size - 1])} << 16);
+  }
+  return word;
+}
+
 }  // namespace
 
 InternTable::InternTable(SmallArena* arena)
@@ -44,29 +64,14 @@ std::size_t InternTable::CellClass(std::size_t length) {
   return kLargeCell;
 }
 
-// The first and last eight bytes of a text (one word holds all of a text up to eight bytes, two
-// words all of one up to sixteen): a recent name is placed by them and matched against them.
-InternTable::NameWords InternTable::WordsOf(std::string_view text) {
+// The length and the first and last eight bytes, mixed; a slot only has to be a good guess.
+std::size_t InternTable::RecentSlot(std::string_view text) {
   const std::size_t size = text.size();
-  return {WordOf(text.data(), size), size > 8 ? WordOf(text.data() + size - 8, 8) : 0};
-}
-
-// The length and the two words, mixed; a slot only has to be a good guess.
-std::size_t InternTable::RecentSlot(const NameWords& words, std::size_t size) {
-  const std::uint64_t mixed = (words.head * 0x9E3779B97F4A7C15u) ^
-                              (words.tail * 0xC2B2AE3D27D4EB4Fu) ^ (size * 0x165667B1u);
+  const std::uint64_t head = WordOf(text.data(), size);
+  const std::uint64_t tail = size > 8 ? WordOf(text.data() + size - 8, 8) : 0;
+  const std::uint64_t mixed =
+      (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ (size * 0x165667B1u);
   return static_cast<std::size_t>(mixed >> (64 - kRecentBits));
-}
-
-// Whether `cell` holds `text`, whose words are known: short texts compare as those words.
-bool InternTable::Holds(const InternedText* cell, std::string_view text, const NameWords& words) {
-  const std::size_t size = text.size();
-  if (cell->length != size)
-    return false;
-  if (size > 16)
-    return std::memcmp(cell->data(), text.data(), size) == 0;
-  return WordOf(cell->data(), size) == words.head &&
-         (size <= 8 || WordOf(cell->data() + size - 8, 8) == words.tail);
 }
 
 InternedText* InternTable::Intern(std::string_view text) {
@@ -82,11 +87,11 @@ InternedText* InternTable::InternName(std::string_view text) {
     StartRecent();
   }
   // Two ways per slot: a new cell goes first and the one it displaces second.
-  const NameWords words = WordsOf(text);
-  InternedText** ways = &recent_[RecentSlot(words, text.size()) * 2];
+  InternedText** ways = &recent_[RecentSlot(text) * 2];
   for (int way = 0; way < 2; ++way) {
     InternedText* recent = ways[way];
-    if (recent != nullptr && Holds(recent, text, words)) {
+    if (recent != nullptr && recent->length == text.size() &&
+        SameText(recent->data(), text.data(), text.size())) {
       ++recent->references;
       return recent;
     }
@@ -181,7 +186,7 @@ void InternTable::Remove(InternedText* cell) {
   *link = cell->next;
   ++removals_;
   if (recent_ != nullptr) {
-    InternedText** ways = &recent_[RecentSlot(WordsOf(cell->view()), cell->length) * 2];
+    InternedText** ways = &recent_[RecentSlot(cell->view()) * 2];
     for (int way = 0; way < 2; ++way) {
       if (ways[way] == cell)
         ways[way] = nullptr;

@@ -88,13 +88,7 @@ class InternTable {
   static constexpr std::size_t kCellClasses = 4;
   static constexpr std::size_t kLargeCell = kCellClasses;
 
-  struct NameWords {
-    std::uint64_t head;
-    std::uint64_t tail;
-  };
-
   static std::size_t CellClass(std::size_t length);
-  static NameWords WordsOf(std::string_view text);
   // Whether two texts of `size` bytes are equal; up to sixteen bytes compare as two overlapping
   // loads of each, one branch on the size first.
   static bool SameText(const char* a, const char* b, std::size_t size) {
@@ -116,28 +110,8 @@ class InternTable {
     std::memcpy(&word, bytes, sizeof(word));
     return word;
   }
-  // Up to eight bytes of a text as one word, read with overlapping loads so that no byte outside
-  // the text is touched; every byte of a text of up to eight bytes takes part.
-  static std::uint64_t WordOf(const char* text, std::size_t size) {
-    std::uint64_t word = 0;
-    if (size >= 8) {
-      std::memcpy(&word, text, 8);
-    } else if (size >= 4) {
-      std::uint32_t head;
-      std::uint32_t tail;
-      std::memcpy(&head, text, 4);
-      std::memcpy(&tail, text + size - 4, 4);
-      word = (std::uint64_t{tail} << 32) | head;
-    } else if (size != 0) {
-      word = static_cast<unsigned char>(text[0]) |
-             (std::uint64_t{static_cast<unsigned char>(text[size / 2])} << 8) |
-             (std::uint64_t{static_cast<unsigned char>(text[size - 1])} << 16);
-    }
-    return word;
-  }
   InternedText* InternShapeNameSlow(std::string_view text, std::size_t count, std::size_t position);
-  static std::size_t RecentSlot(const NameWords& words, std::size_t size);
-  static bool Holds(const InternedText* cell, std::string_view text, const NameWords& words);
+  static std::size_t RecentSlot(std::string_view text);
   InternedText* NewCell(std::string_view text, std::uint32_t hash);
   void FreeCell(InternedText* cell);
   void Remove(InternedText* cell);
