@@ -300,8 +300,10 @@ void MemberMap::PlaceEntry(MemberChunk* chunk, std::uint32_t index, MemberEntry 
     }
   }
   const std::size_t moved = chunk->count - index;
-  std::memmove(keys + index + 1, keys + index, moved * sizeof(std::uint64_t));
-  std::memmove(entries + index + 1, entries + index, moved * sizeof(MemberEntry));
+  if (moved != 0) {  // appending, as members given in name order are, moves nothing
+    std::memmove(keys + index + 1, keys + index, moved * sizeof(std::uint64_t));
+    std::memmove(entries + index + 1, entries + index, moved * sizeof(MemberEntry));
+  }
   keys[index] = NameKey(name, chunk->prefixLength);
   entries[index] = entry;
   ++chunk->count;
@@ -399,7 +401,8 @@ void MemberMap::InsertChunk(std::uint32_t at, MemberChunk* chunk, std::uint64_t 
     slots_ = static_cast<MemberChunkSlot*>(grown);
     chunkCapacity_ = capacity;
   }
-  std::memmove(slots_ + at + 1, slots_ + at, (chunkCount_ - at) * sizeof(MemberChunkSlot));
+  if (at != chunkCount_)  // appending, as every first chunk is, moves nothing
+    std::memmove(slots_ + at + 1, slots_ + at, (chunkCount_ - at) * sizeof(MemberChunkSlot));
   slots_[at] = {chunk, firstKey};
   ++chunkCount_;
 }
