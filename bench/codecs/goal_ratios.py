@@ -2,12 +2,14 @@
 """Prints the codec goals as ratios from a dul-bench JSON report.
 
     build/release/bench/dul-bench --benchmark_filter='^(json|msgpack|yaml|base64)' \
-        --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+        --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+        --benchmark_report_aggregates_only=true \
         --benchmark_out=codecs.json --benchmark_out_format=json
     bench/codecs/goal_ratios.py codecs.json
 
 Speed ratios are throughputs on the same document (reference time over our time, from the
-median CPU times); memory ratios are ours over the reference.
+median CPU times); memory ratios are ours over the reference. Interleaving the repetitions of all
+contenders spreads a slow spell of a shared machine over them all instead of over one of them.
 """
 import json
 import sys
