@@ -15,12 +15,9 @@
 #include "binding/native_conversion.h"
 #include "codecs/json_reader.h"
 #include "plugin/item_sets_api.h"
-#include "plugin/item_sets_plugin.h"
-#include "plugin/item_sets_types.h"
 #include "runtime/allocation_counters.h"
-#include "runtime/plugin_api_version.h"
-#include "runtime/plugin_base.h"
 #include "runtime/remoting.h"
+#include "tests/plugin/item_sets_test_plugin.h"
 
 namespace dul::bench {
 namespace {
@@ -29,18 +26,6 @@ using Zorv::Client::ItemSets::Api::ItemSet;
 using Zorv::Client::ItemSets::Api::ItemSetBlock;
 using Zorv::Client::ItemSets::Api::ItemSetItem;
 using Zorv::Client::ItemSets::Api::ItemSets;
-
-// A bare plugin object whose registry holds the item-set service's own types.
-class ItemSetTypes : public PluginBase {
- public:
-  ItemSetTypes() {
-    const PluginApiVersion own = OwnPluginApiVersion();
-    DulPluginHandshake handshake{own.major, own.minor, own.patch, nullptr,
-                                 nullptr,   nullptr,   nullptr};
-    Load(handshake, item_sets::kPluginShortName);
-    item_sets::RegisterItemSetTypes(*this);
-  }
-};
 
 constexpr std::string_view kTemplate = "/dul-item-sets/v1/item-sets/{summonerId}/sets";
 constexpr const char* kRegex = "/dul-item-sets/v1/item-sets/([^/]*)/sets";
@@ -161,7 +146,7 @@ struct Fixture {
   }
 
   static constexpr const char* kContentType = "application/json; charset=utf-8";
-  ItemSetTypes plugin;
+  testing::ItemSetTypesPlugin plugin;
   Zorv::BindingTypeRegistry& registry = plugin.typeRegistry();
   std::vector<std::string> tags{"Plugins"};
   Remoting remoting{registry, tags};
