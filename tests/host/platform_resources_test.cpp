@@ -14,6 +14,7 @@ namespace {
 
 using testing::BodyJson;
 using testing::PlatformFixture;
+using testing::RefusedRequest;
 using Lines = std::vector<std::string>;
 
 constexpr const char* kLoginEvent = "OnJsonApiEvent_dul-login_v1_session";
@@ -128,22 +129,17 @@ TEST(PlatformResources, ReadinessStartsFalseAndEveryPutUpdates) {
 
 // Catches a service answering paths or methods it does not serve as if they were its own.
 TEST(PlatformResources, OtherPathsAndMethodsAreRefused) {
-  struct Case {
-    const char* method;
-    const char* path;
-    std::uint32_t status;
-  };
-  const Case cases[] = {
-      {"GET", "/dul-login/v1/session/", 404},
-      {"GET", "/dul-login/v1/sessions", 404},
-      {"POST", "/dul-login/v1/session", 405},
-      {"PATCH", "/dul-platform-config/v1/namespaces/ItemSets", 405},
-      {"GET", "/dul-platform-config/v1/namespaces/Other", 404},
-      {"POST", "/dul-player-preferences/v1/player-preferences-ready", 405},
+  const RefusedRequest cases[] = {
+      {"GET", "/dul-login/v1/session/", "{}", 404},
+      {"GET", "/dul-login/v1/sessions", "{}", 404},
+      {"POST", "/dul-login/v1/session", "{}", 405},
+      {"PATCH", "/dul-platform-config/v1/namespaces/ItemSets", "{}", 405},
+      {"GET", "/dul-platform-config/v1/namespaces/Other", "{}", 404},
+      {"POST", "/dul-player-preferences/v1/player-preferences-ready", "{}", 405},
   };
   PlatformFixture fixture;
-  for (const Case& c : cases)
-    EXPECT_EQ(fixture.Call(c.method, c.path, "{}").status, c.status) << c.method << " " << c.path;
+  for (const RefusedRequest& c : cases)
+    EXPECT_EQ(fixture.Call(c.method, c.path, c.body).status, c.status) << c.method << " " << c.path;
   EXPECT_TRUE(fixture.TakeEvents().empty());
 }
 

@@ -16,6 +16,7 @@ namespace {
 
 using testing::BodyJson;
 using testing::PlatformFixture;
+using testing::RefusedRequest;
 
 constexpr const char* kItemSetsPreference = "/dul-player-preferences/v1/preference/ItemSets";
 
@@ -101,13 +102,7 @@ TEST(PlayerPreferences, CopiesBelongToTheSignedInAccount) {
 // Catches malformed stores accepted (or answered as success without storing), and stores or
 // fetches through the wrong method or path.
 TEST(PlayerPreferences, BadRequestsAreRefusedWithAReason) {
-  struct Case {
-    const char* method;
-    const char* path;
-    const char* body;
-    std::uint32_t status;
-  };
-  const Case cases[] = {
+  const RefusedRequest cases[] = {
       {"PUT", kPreferencePath, "", 400},
       {"PUT", kPreferencePath, "{\"data\":", 400},
       {"PUT", kPreferencePath, "[]", 400},
@@ -122,7 +117,7 @@ TEST(PlayerPreferences, BadRequestsAreRefusedWithAReason) {
       {"GET", "/dul-player-preferences/v1/preferences", "", 404},
   };
   PlatformFixture fixture;
-  for (const Case& c : cases) {
+  for (const RefusedRequest& c : cases) {
     const PeerAnswer answer = fixture.Call(c.method, c.path, c.body);
     EXPECT_EQ(answer.status, c.status) << c.method << " " << c.path << " " << c.body;
     EXPECT_FALSE(answer.errorText.value_or("").empty()) << c.body;

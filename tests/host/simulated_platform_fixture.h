@@ -84,6 +84,14 @@ struct PluginOnPlatform {
   std::unique_ptr<host::SimulatedPlatform> platform;
 };
 
+// A request the services must refuse, and the status they answer it with.
+struct RefusedRequest {
+  const char* method;
+  const char* path;
+  const char* body;
+  std::uint32_t status;
+};
+
 class PlatformFixture {
  public:
   explicit PlatformFixture(bool signedIn = true) { Open(signedIn); }

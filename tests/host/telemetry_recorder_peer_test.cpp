@@ -16,6 +16,7 @@ namespace {
 
 using testing::BodyJson;
 using testing::PlatformFixture;
+using testing::RefusedRequest;
 
 // Catches a UTC time written in local time, without milliseconds or zero padding, or wrong
 // around the epoch and leap days.
@@ -53,13 +54,7 @@ TEST(Telemetry, RecordsAreListedInOrderAndSurviveARestart) {
 
 // Catches malformed reports recorded anyway, and reports or listings through the wrong method.
 TEST(Telemetry, BadReportsAreRefused) {
-  struct Case {
-    const char* method;
-    const char* path;
-    const char* body;
-    std::uint32_t status;
-  };
-  const Case cases[] = {
+  const RefusedRequest cases[] = {
       {"POST", "/telemetry/v1/events/x", "", 400},
       {"POST", "/telemetry/v1/events/x", "[]", 400},
       {"POST", "/telemetry/v1/events/x", "\"a\"", 400},
@@ -70,7 +65,7 @@ TEST(Telemetry, BadReportsAreRefused) {
       {"GET", "/telemetry/v2/events", "", 404},
   };
   PlatformFixture fixture;
-  for (const Case& c : cases)
+  for (const RefusedRequest& c : cases)
     EXPECT_EQ(fixture.Call(c.method, c.path, c.body).status, c.status) << c.path << " " << c.body;
   EXPECT_EQ(BodyJson(fixture.Call("GET", kTelemetryEventsPath)), "[]");
 }
