@@ -6,6 +6,7 @@
 
 #include "host/request_records.h"
 #include "platform/clock.h"
+#include "runtime/plugin_api_version.h"
 #include "runtime/plugin_name.h"
 
 namespace dul::host {
@@ -44,8 +45,8 @@ Zorv::BindingProperty PluginOf(const PluginLoader& loader) {
   Zorv::BindingProperty plugin;
   plugin.Member("name") = name;
   plugin.Member("fullName") = MakePluginName(name, "backend", "").fullName;
-  plugin.Member("apiVersion") = std::to_string(version.major) + "." +
-                                std::to_string(version.minor) + "." + std::to_string(version.patch);
+  plugin.Member("apiVersion") =
+      PluginApiVersion{version.major, version.minor, version.patch, {}, {}}.Text();
   return plugin;
 }
 
@@ -131,10 +132,10 @@ std::optional<double> DevelopmentHost::RunDueCallbacks() {
     return std::nullopt;
   if (runtime_.RunDue() > 0)
     PrintNewLogLines();
-  const std::vector<ScheduledCallback> pending = runtime_.PendingCallbacks();
-  if (pending.empty() || std::isinf(pending.front().dueSeconds))
+  const std::optional<double> due = runtime_.NextDueSeconds();
+  if (!due || std::isinf(*due))
     return std::nullopt;
-  return pending.front().dueSeconds - clock_->NowSeconds();
+  return *due - clock_->NowSeconds();
 }
 
 PeerAnswer DevelopmentHost::CallPlugin(const PeerRequest& request) {
@@ -158,8 +159,7 @@ PeerAnswer DevelopmentHost::Status() {
     Zorv::BindingProperty status;
     status.Member("plugin") = PluginOf(loader_);
     status.Member("memory") = MemoryOf(loader_.ReadMemoryStats());
-    status.Member("pendingCallbacks") =
-        static_cast<std::uint64_t>(runtime_.PendingCallbacks().size());
+    status.Member("pendingCallbacks") = static_cast<std::uint64_t>(runtime_.PendingCallbackCount());
     status.Member("uptimeSeconds") =
         static_cast<double>(platform::MonotonicNanoseconds() - startNanoseconds_) / 1e9;
     return PeerAnswer::Value(std::move(status));
@@ -175,8 +175,7 @@ PeerAnswer DevelopmentHost::Advance(double seconds) {
     Zorv::BindingProperty result;
     result.Member("callbacksRun") = static_cast<std::uint64_t>(runtime_.AdvanceBy(seconds));
     result.Member("clockSeconds") = runtime_.NowSeconds();
-    result.Member("pendingCallbacks") =
-        static_cast<std::uint64_t>(runtime_.PendingCallbacks().size());
+    result.Member("pendingCallbacks") = static_cast<std::uint64_t>(runtime_.PendingCallbackCount());
     return PeerAnswer::Value(std::move(result));
   });
 }

@@ -110,6 +110,8 @@ class HostRuntime {
   std::size_t AdvanceBy(double seconds);
   // The callbacks waiting to run, in the order they will run.
   std::vector<ScheduledCallback> PendingCallbacks() const { return scheduler_.Pending(); }
+  std::size_t PendingCallbackCount() const { return scheduler_.size(); }
+  std::optional<double> NextDueSeconds() const { return scheduler_.NextDueSeconds(); }
   double NowSeconds() const { return clock_.NowSeconds(); }
 
   // The subscriptions in force, one per event name and plugin.

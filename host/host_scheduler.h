@@ -35,6 +35,10 @@ class HostScheduler {
   std::uint64_t nextSequence() const { return nextSequence_; }
   std::vector<ScheduledCallback> Pending() const { return {entries_.begin(), entries_.end()}; }
   std::size_t size() const { return entries_.size(); }
+  // When the first callback falls due; nothing while none waits.
+  std::optional<double> NextDueSeconds() const {
+    return entries_.empty() ? std::nullopt : std::optional<double>(entries_.begin()->dueSeconds);
+  }
   void Clear() { entries_.clear(); }
 
  private:
