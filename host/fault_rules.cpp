@@ -90,7 +90,7 @@ BindingProperty RuleValue(const FaultRule& rule) {
 
 std::optional<std::string> FaultRules::Set(const BindingProperty& rules) {
   if (rules.Kind() != BindingPropertyKind::kCollection)
-    return std::string("Fault rules must be a JSON array of rules");
+    return std::string("Fault rules must be a JSON list of rules");
   std::vector<FaultRule> read(rules.Size());
   for (std::size_t i = 0; i < read.size(); ++i) {
     if (std::string fault = ReadRule(rules.At(i), read[i]); !fault.empty())

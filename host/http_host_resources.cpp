@@ -154,14 +154,9 @@ void HttpFront::ServeFaults(const httplib::Request& request, httplib::Response& 
   } else if (request.method == "DELETE") {
     Write(ReplyFor(host_.ClearFaultRules()), response);
   } else if (request.method == "PUT") {
-    const std::optional<Zorv::BindingProperty> rules = JsonBody(request, response);
-    if (!rules)
-      return;
-    if (rules->Kind() != Zorv::BindingPropertyKind::kCollection) {
-      Write(ErrorReply(400, "The fault rules are a JSON list"), response);
-      return;
-    }
-    Write(ReplyFor(host_.SetFaultRules(*rules)), response);
+    // The rules' own reader refuses anything but a list of sound rules, with the reason.
+    if (const std::optional<Zorv::BindingProperty> rules = JsonBody(request, response))
+      Write(ReplyFor(host_.SetFaultRules(*rules)), response);
   } else {
     WrongMethod("GET, PUT, DELETE", response);
   }
