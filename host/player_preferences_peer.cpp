@@ -17,6 +17,7 @@ constexpr const char* kCreateTable =
 constexpr const char* kSelectLast = "SELECT MAX(modified) FROM preferences";
 constexpr const char* kSelect =
     "SELECT data, modified FROM preferences WHERE account_id = ?1 AND type = ?2";
+constexpr const char* kExists = "SELECT 1 FROM preferences WHERE account_id = ?1 AND type = ?2";
 constexpr const char* kUpsert =
     "INSERT INTO preferences (account_id, type, data, modified) VALUES (?1, ?2, ?3, ?4) "
     "ON CONFLICT (account_id, type) DO UPDATE SET data = excluded.data, "
@@ -113,7 +114,7 @@ PeerAnswer PlayerPreferencesPeer::Put(std::uint64_t account, const PeerRequest& 
         "A preference is an object with a text \"data\" and a non-empty \"type\" without \"/\"");
   }
   const std::optional<std::vector<SqliteRow>> existing =
-      database_->Run(kSelect, {Integer(account), type}, error);
+      database_->Run(kExists, {Integer(account), type}, error);
   const std::uint64_t modified = NextModified();
   const std::string text(data.GetString());
   if (!existing ||
