@@ -1,6 +1,7 @@
 #include "host/event_journal.h"
 
 #include "codecs/json_writer.h"
+#include "host/resource_event_publisher.h"
 
 namespace dul::host {
 namespace {
@@ -15,7 +16,6 @@ std::string OneLine(std::string text) {
 }
 
 std::string EventTypeName(const Zorv::BindingProperty& type) {
-  static constexpr const char* kNames[] = {"Create", "Update", "Delete"};
   std::int64_t number = -1;
   switch (type.Kind()) {
     case Zorv::BindingPropertyKind::kString:
@@ -32,7 +32,9 @@ std::string EventTypeName(const Zorv::BindingProperty& type) {
     default:
       break;
   }
-  return number >= 0 && number < 3 ? kNames[number] : "";
+  return number >= 0 && number < 3
+             ? std::string(ResourceEventTypeName(static_cast<ResourceEventType>(number)))
+             : std::string();
 }
 
 }  // namespace
