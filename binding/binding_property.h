@@ -42,6 +42,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "binding/binding_property_kind.h"
@@ -102,6 +103,10 @@ class BindingProperty {
   BindingProperty(const std::vector<std::uint8_t>& bytes)
       : BindingProperty(std::span<const std::uint8_t>(bytes)) {}
   BindingProperty(BindingEnumCell cell);
+  // Any pointer but a text would otherwise become a bool without a word.
+  template <typename T>
+  requires(!std::same_as<std::remove_cv_t<T>, char>) BindingProperty(T*)
+  = delete;
 
   explicit BindingProperty(const BindingProperty& other);
   BindingProperty(BindingProperty&& other) noexcept;
@@ -124,6 +129,8 @@ class BindingProperty {
   BindingProperty& operator=(std::span<const std::uint8_t> bytes) { return SetBlob(bytes); }
   BindingProperty& operator=(const std::vector<std::uint8_t>& bytes) { return SetBlob(bytes); }
   BindingProperty& operator=(BindingEnumCell cell) { return SetEnum(cell); }
+  template <typename T>
+  requires(!std::same_as<std::remove_cv_t<T>, char>) BindingProperty& operator=(T*) = delete;
 
   BindingProperty& SetBool(bool value);
   BindingProperty& SetSigned(std::int64_t value);

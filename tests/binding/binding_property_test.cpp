@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,16 @@ namespace Zorv {
 namespace {
 
 using Kind = BindingPropertyKind;
+
+// Catches a pointer that is not a text turning into a bool, and a text pointer that no longer
+// converts.
+static_assert(!std::is_constructible_v<BindingProperty, int*>);
+static_assert(!std::is_constructible_v<BindingProperty, const BindingProperty*>);
+static_assert(!std::is_assignable_v<BindingProperty&, void*>);
+static_assert(std::is_convertible_v<const char*, BindingProperty>);
+static_assert(std::is_convertible_v<char*, BindingProperty>);
+static_assert(std::is_assignable_v<BindingProperty&, char*>);
+static_assert(std::is_assignable_v<BindingProperty&, decltype(nullptr)>);
 
 const std::vector<std::uint8_t> kBytes = {1, 2, 0, 255};
 
