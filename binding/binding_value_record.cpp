@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "binding/binding_type_registry.h"
 #include "binding/member_map.h"
@@ -184,8 +185,10 @@ bool ReadRecord(const DulBindingValueRecord& record, BindingProperty& target,
                 std::uint32_t& failedKind) {
   const void* data = record.payload.span.data;
   const std::uint32_t length = record.payload.span.length;
-  const bool spanKind = record.kind >= kRecordBorrowedText && record.kind <= kRecordStructure;
-  if (spanKind && data == nullptr && length != 0) {
+  const bool textOrBytes = record.kind >= kRecordBorrowedText && record.kind <= kRecordBytes;
+  const std::optional<std::string_view> bytes = ValueRecordBytes(record);
+  const bool arrayKind = record.kind == kRecordCollection || record.kind == kRecordStructure;
+  if ((textOrBytes && !bytes) || (arrayKind && data == nullptr && length != 0)) {
     failedKind = record.kind;
     return false;
   }
@@ -205,14 +208,12 @@ bool ReadRecord(const DulBindingValueRecord& record, BindingProperty& target,
       target.SetDouble(record.payload.float64);
       return true;
     case kRecordBorrowedText:
-      target.SetString(data != nullptr ? std::string_view(static_cast<const char*>(data)) : "");
-      return true;
     case kRecordText:
-      target.SetString(std::string_view(static_cast<const char*>(data), data ? length : 0));
+      target.SetString(*bytes);
       return true;
     case kRecordBorrowedBytes:
     case kRecordBytes:
-      target.SetBlob({static_cast<const std::uint8_t*>(data), data ? length : 0});
+      target.SetBlob({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
       return true;
     case kRecordCollection:
       return ReadElements(static_cast<const DulBindingValueRecord*>(data), length, target,
@@ -226,6 +227,20 @@ bool ReadRecord(const DulBindingValueRecord& record, BindingProperty& target,
 }
 
 }  // namespace
+
+std::optional<std::string_view> ValueRecordBytes(const DulBindingValueRecord& record) {
+  const auto* data = static_cast<const char*>(record.payload.span.data);
+  const std::uint32_t length = record.payload.span.length;
+  if (record.kind < kRecordBorrowedText || record.kind > kRecordBytes ||
+      (data == nullptr && length != 0))
+    return std::nullopt;
+  if (data == nullptr)
+    return std::string_view();
+  // A borrowed text carries no length: it runs to its terminator, whatever the length word holds.
+  if (record.kind == kRecordBorrowedText)
+    return std::string_view(data);
+  return std::string_view(data, length);
+}
 
 std::string_view ValueRecordKindName(std::uint32_t kind) {
   static constexpr std::string_view kNames[] = {"",      "bool",       "signed",   "unsigned",

@@ -2,6 +2,7 @@
 // cross the host boundary.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "binding/binding_property.h"
@@ -30,6 +31,11 @@ void ClearValueRecord(DulBindingValueRecord& record);
 // 0 is the empty text, blob or container.
 void ReadValueRecord(BindingResult& result, const DulBindingValueRecord& record,
                      std::string_view name);
+
+// The text or bytes a record of kind 5 to 8 holds: a borrowed text (5) runs to its terminator,
+// whatever its length word holds; the others hold `length` bytes. Nothing for any other kind, or
+// for a null pointer with a non-zero length word.
+std::optional<std::string_view> ValueRecordBytes(const DulBindingValueRecord& record);
 
 // The name of a record kind in conversion messages: "bool" (1) ... "structure" (10), else "".
 std::string_view ValueRecordKindName(std::uint32_t kind);

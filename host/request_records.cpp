@@ -1,6 +1,8 @@
 #include "host/request_records.h"
 
 #include <array>
+#include <optional>
+#include <string_view>
 
 #include "binding/binding_result.h"
 #include "binding/binding_value_record.h"
@@ -14,10 +16,6 @@ namespace {
 constexpr std::uint32_t kMethodNamed = 8;
 constexpr std::uint32_t kKindBorrowedBytes = 7;
 constexpr std::uint32_t kStreamReadSize = 4096;
-
-bool IsTextOrBytes(std::uint32_t kind) {
-  return kind >= 5 && kind <= 8;
-}
 
 // Reads a streamed response of the plugin whole; false when a read fails.
 bool ReadWholeStream(const DulHostResponseRecord& response, std::string& text) {
@@ -100,9 +98,8 @@ bool ReadPeerRequest(const DulHostRequestRecord& record, PeerRequest& request, s
   const DulBindingValueRecord body = record.arguments[0].value;
   if (body.kind == 0)
     return true;
-  if (IsTextOrBytes(body.kind) &&
-      (body.payload.span.data != nullptr || body.payload.span.length == 0)) {
-    request.body.assign(static_cast<const char*>(body.payload.span.data), body.payload.span.length);
+  if (const std::optional<std::string_view> bytes = Zorv::ValueRecordBytes(body)) {
+    request.body.assign(*bytes);
     request.contentType = record.contentType != nullptr
                               ? std::string(record.contentType, record.contentTypeLength)
                               : "application/octet-stream";

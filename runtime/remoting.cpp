@@ -5,6 +5,7 @@
 #include "binding/binding_type_registry.h"
 #include "binding/binding_value_record.h"
 #include "runtime/format_text.h"
+#include "runtime/host_entry_guard.h"
 
 namespace dul {
 namespace {
@@ -63,13 +64,9 @@ void BindBody(ArgumentBinder& binder, BindingResult& binding, const RemotingRequ
   if (!binding.ok() || !request.hasBody || argument == nullptr)
     return;
   const DulBindingValueRecord& record = request.body;
-  const bool textOrBytes = record.kind >= 5 && record.kind <= 8;
-  const void* data = record.payload.span.data;
-  const std::uint32_t length = record.payload.span.length;
-  if (textOrBytes && (data != nullptr || length == 0)) {
-    const std::string_view bytes(static_cast<const char*>(data), data != nullptr ? length : 0);
+  if (const std::optional<std::string_view> bytes = Zorv::ValueRecordBytes(record)) {
     Zorv::BindingProperty body =
-        DecodeBody(binding, bytes, request.contentType, argument->name, functionName);
+        DecodeBody(binding, *bytes, request.contentType, argument->name, functionName);
     binder.BindBody(binding, std::move(body));
     return;
   }
@@ -193,12 +190,10 @@ void Remoting::DispatchEndpoint(DulHostResponseRecord* response,
     return;
   if (request == nullptr || request->endpointIndex >= endpointRecords_.size())
     return FillInvalidFunction(response);
-  try {
-    Answer(response, *request, request->endpointIndex, request->endpointIndex + 1);
-  } catch (...) {
-    // A handler's exception must not cross into the host.
-    FillStaticFailure(response, kInternalErrorText, kStatusInternalError);
-  }
+  GuardHostEntry(
+      "dispatch",
+      [&] { Answer(response, *request, request->endpointIndex, request->endpointIndex + 1); },
+      [&] { FillStaticFailure(response, kInternalErrorText, kStatusInternalError); });
 }
 
 const DulEndpointTable& Remoting::PublishEndpointTable(DulPluginObject plugin,

@@ -87,7 +87,7 @@ DulHostResponseRecord Deliver(
   request.methodText = text.methodText;
   request.endpointIndex = endpointIndex;
   if (!text.body.empty()) {
-    argument.value.kind = 5;
+    argument.value.kind = 6;
     argument.value.payload.span.data = text.body.data();
     argument.value.payload.span.length = static_cast<std::uint32_t>(text.body.size());
     request.arguments = &argument;
@@ -338,6 +338,32 @@ INSTANTIATE_TEST_SUITE_P(
                  "structure.",
                  true}),
     [](const ::testing::TestParamInfo<BodyCase>& info) { return std::string(info.param.label); });
+
+// Catches a text body that carries no length (kind 5) read with the record's length word instead
+// of up to its terminator.
+TEST_F(RemotingTest, ReadsUnmeasuredTextBodyToItsTerminator) {
+  remoting.AddRoute("/sets", RequestMethod::kPut,
+                    MakeFunction("Put", [](ProbeSet set) { return set.name; }, {BodyArg("set")}));
+  const std::string body = R"({"name":"whole"})";
+  const std::string contentType = "application/json";
+  for (const std::uint32_t lengthWord : {0u, 2u, 0xFFFFFFF0u}) {
+    SCOPED_TRACE(lengthWord);
+    DulRequestArgument argument{};
+    argument.value.kind = 5;
+    argument.value.payload.span.data = body.c_str();
+    argument.value.payload.span.length = lengthWord;
+    DulHostRequestRecord request{};
+    request.method = kPut;
+    request.url = "/sets";
+    request.arguments = &argument;
+    request.argumentCount = 1;
+    request.contentType = contentType.c_str();
+    request.contentTypeLength = static_cast<std::uint32_t>(contentType.size());
+    DulHostResponseRecord response{};
+    remoting.Dispatch(&response, request);
+    EXPECT_EQ(Collect(response).body.GetString(), "whole");
+  }
+}
 
 // Catches path values bound undecoded or from a location the argument refuses.
 TEST_F(RemotingTest, BindsDecodedPathValuesOnlyWherePermitted) {
