@@ -72,6 +72,7 @@ add_library(dul_runtime STATIC
   runtime/plugin_name.cpp
   runtime/plugin_manager_types.cpp
   runtime/plugin_core.cpp
+  runtime/host_entry_guard.cpp
   runtime/event_names.cpp
   runtime/resource_events.cpp
   runtime/service_proxy.cpp

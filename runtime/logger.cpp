@@ -174,12 +174,15 @@ void Log(std::uint32_t level, std::uint32_t categoryLow, std::uint32_t categoryH
     message[0] = '\0';
 
   const LogRecord record{platform::CurrentLocalTime(), level, categories, message};
-  t_dispatching = true;
+  // Reset even when a target throws, so that one failed write does not silence this thread.
+  struct Dispatching {
+    Dispatching() { t_dispatching = true; }
+    ~Dispatching() { t_dispatching = false; }
+  } dispatching;
   for (LogTarget* target : logger.get()->targets) {
     if (target->Accepts(level, categories))
       target->Write(record);
   }
-  t_dispatching = false;
 }
 
 void SetLogMinimumLevel(std::uint32_t level) {

@@ -3,6 +3,7 @@
 #include "runtime/allocation_counters.h"
 #include "runtime/fatal_error.h"
 #include "runtime/format_text.h"
+#include "runtime/host_entry_guard.h"
 #include "runtime/logger.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/plugin_manager_types.h"
@@ -84,7 +85,10 @@ bool PluginBase::InitializeWithHost(const DulHostInterface& host) {
 std::uint8_t DUL_CALL PluginBase::Initialize(DulPluginObject plugin, const DulHostInterface* host) {
   if (plugin == nullptr || host == nullptr || host->api == nullptr)
     return 0;
-  return FromObject(plugin)->InitializeWithHost(*host) ? 1 : 0;
+  return GuardHostEntry(
+      "initialize",
+      [&] { return static_cast<std::uint8_t>(FromObject(plugin)->InitializeWithHost(*host)); },
+      [] { return std::uint8_t{0}; });
 }
 
 void DUL_CALL PluginBase::Destroy(DulPluginObject object) {
@@ -92,13 +96,14 @@ void DUL_CALL PluginBase::Destroy(DulPluginObject object) {
   if (plugin == nullptr)
     return;
   plugin->shuttingDown_ = true;
-  plugin->Shutdown();
+  // The object goes whatever the shutdown met: the host never calls it again.
+  GuardHostEntry("destroy", [&] { plugin->Shutdown(); });
   delete plugin;
 }
 
 void DUL_CALL PluginBase::GetMemoryStats(DulPluginObject, std::uint32_t* words) {
   if (words != nullptr)
-    WriteMemoryStatsWords(words);
+    GuardHostEntry("getMemoryStats", [&] { WriteMemoryStatsWords(words); });
 }
 
 void DUL_CALL PluginBase::DispatchRequest(DulPluginObject plugin, DulHostResponseRecord* response,

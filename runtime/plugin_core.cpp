@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "runtime/host_entry_guard.h"
 #include "runtime/telemetry_sender.h"
 
 namespace dul {
@@ -44,13 +45,15 @@ void PluginCore::SubscribeEvent(const std::string& eventName, HostEventHandler h
 void DUL_CALL PluginCore::DeliverHostEvent(const DulHostEventRecord* event) {
   if (event == nullptr || event->name == nullptr || event->userData == nullptr)
     return;
-  auto* plugin = static_cast<PluginCore*>(event->userData);
-  const auto found = plugin->eventHandlers_.find(std::string_view(event->name));
-  if (found == plugin->eventHandlers_.end())
-    return;
-  // Hold the handler: it may replace or remove its own table entry while it runs.
-  const std::shared_ptr<HostEventHandler> handler = found->second;
-  (*handler)(*event);
+  GuardHostEntry("event delivery", [event] {
+    auto* plugin = static_cast<PluginCore*>(event->userData);
+    const auto found = plugin->eventHandlers_.find(std::string_view(event->name));
+    if (found == plugin->eventHandlers_.end())
+      return;
+    // Hold the handler: it may replace or remove its own table entry while it runs.
+    const std::shared_ptr<HostEventHandler> handler = found->second;
+    (*handler)(*event);
+  });
 }
 
 }  // namespace dul

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "runtime/format_text.h"
+#include "runtime/host_entry_guard.h"
 #include "runtime/logger.h"
 #include "runtime/plugin_core.h"
 
@@ -59,7 +60,8 @@ void DUL_CALL PluginScheduler::Run(void* userData) {
   if (entry == nullptr)
     return;
   PluginScheduler* scheduler = entry->scheduler;
-  entry->callback();
+  // The entry is released even when its callback fails.
+  GuardHostEntry("scheduled callback", [&] { entry->callback(); });
   platform::MutexLock lock(scheduler->mutex_);
   scheduler->scheduled_.erase(entry->identifier);
 }

@@ -6,6 +6,7 @@
 #include "binding/binding_value_record.h"
 #include "runtime/allocation_counters.h"
 #include "runtime/fatal_error.h"
+#include "runtime/host_entry_guard.h"
 
 namespace dul {
 namespace {
@@ -40,15 +41,20 @@ std::uint8_t DUL_CALL ForwardStreamRead(DulStreamHandle handle, void* buffer,
   if (handle == nullptr || byteCount == nullptr || more == nullptr ||
       (buffer == nullptr && *byteCount != 0))
     return 0;
-  bool moreToCome = false;
-  const bool read = OwnedStream(handle)->Read(buffer, *byteCount, moreToCome);
-  *more = moreToCome ? 1 : 0;
-  return read ? 1 : 0;
+  return GuardHostEntry(
+      "stream read",
+      [&] {
+        bool moreToCome = false;
+        const bool read = OwnedStream(handle)->Read(buffer, *byteCount, moreToCome);
+        *more = moreToCome ? 1 : 0;
+        return static_cast<std::uint8_t>(read);
+      },
+      [] { return std::uint8_t{0}; });
 }
 
 void DUL_CALL ForwardStreamClose(DulStreamHandle handle) {
   if (handle != nullptr)
-    OwnedStream(handle)->Close();
+    GuardHostEntry("stream close", [handle] { OwnedStream(handle)->Close(); });
 }
 
 void FillHeaders(DulHostResponseRecord* response,
@@ -77,6 +83,24 @@ void FreeHeaders(const char* const* headers, std::uint32_t count) {
   for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(count); ++i)
     CountingFree(const_cast<char*>(headers[i]));
   CountingFree(const_cast<const char**>(headers));
+}
+
+// Frees what the record owns and zeroes it.
+void ReleaseResponseRecord(DulHostResponseRecord* response) {
+  // Fields of the packed record are read into locals, never referenced in place.
+  DulBindingValueRecord body = response->body;
+  Zorv::ClearValueRecord(body);
+  const char* errorText = response->errorText;
+  if (response->ownsErrorText != 0 && errorText != nullptr)
+    CountingFree(const_cast<char*>(errorText));
+  const char* statusText = response->statusText;
+  if (statusText != nullptr && statusText[0] != '\0')
+    CountingFree(const_cast<char*>(statusText));
+  FreeHeaders(response->headers, response->headerCount);
+  const DulStreamReadFunction streamRead = response->streamRead;
+  if (response->stream != nullptr && streamRead == &ForwardStreamRead)
+    delete OwnedStream(response->stream);
+  std::memset(response, 0, sizeof(*response));
 }
 
 }  // namespace
@@ -128,20 +152,7 @@ void FillStaticFailure(DulHostResponseRecord* response, const char* errorText,
 void DUL_CALL ReleaseResponse(DulHostResponseRecord* response) {
   if (response == nullptr)
     return;
-  // Fields of the packed record are read into locals, never referenced in place.
-  DulBindingValueRecord body = response->body;
-  Zorv::ClearValueRecord(body);
-  const char* errorText = response->errorText;
-  if (response->ownsErrorText != 0 && errorText != nullptr)
-    CountingFree(const_cast<char*>(errorText));
-  const char* statusText = response->statusText;
-  if (statusText != nullptr && statusText[0] != '\0')
-    CountingFree(const_cast<char*>(statusText));
-  FreeHeaders(response->headers, response->headerCount);
-  const DulStreamReadFunction streamRead = response->streamRead;
-  if (response->stream != nullptr && streamRead == &ForwardStreamRead)
-    delete OwnedStream(response->stream);
-  std::memset(response, 0, sizeof(*response));
+  GuardHostEntry("response release", [response] { ReleaseResponseRecord(response); });
 }
 
 }  // namespace dul
