@@ -16,6 +16,9 @@ namespace dul::platform {
 inline constexpr std::uint32_t kAttributeReadOnly = 0x01;
 inline constexpr std::uint32_t kAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kAttributeNormal = 0x80;
+// A link (symbolic link, junction or other reparse point); with the directory bit when it
+// stands for a directory.
+inline constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 
 // Windows system error codes; the posix backend maps errno onto them.
 inline constexpr std::uint32_t kErrorSuccess = 0;
@@ -54,8 +57,9 @@ struct DirectoryEntry {
 };
 
 // Lists the entries of a directory that match the wildcard pattern of the last path component
-// ("dir/*" lists everything, "." and ".." included, as the system lists them). Nothing when the
-// directory cannot be listed.
+// ("dir/*" lists everything, "." and ".." included, as the system lists them). A link is reported
+// as itself, with kAttributeReparsePoint, never as what it points to. Nothing when the directory
+// cannot be listed.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& pattern);
 
 // Reads a whole file; nothing when it cannot be opened or read.

@@ -54,6 +54,12 @@ bool IsDirectoryEntry(const platform::DirectoryEntry& entry) {
   return (entry.attributes & platform::kAttributeDirectory) != 0;
 }
 
+// A linked directory may lead anywhere on the disk, or back into the tree: never entered.
+bool IsEnterable(const platform::DirectoryEntry& entry) {
+  return (entry.attributes & platform::kAttributeReparsePoint) == 0 && entry.name != "." &&
+         entry.name != "..";
+}
+
 FoundFile FoundFileOf(std::string path, const platform::DirectoryEntry& entry) {
   return FoundFile{std::move(path), entry.size, entry.lastWriteTime, entry.attributes};
 }
@@ -88,7 +94,7 @@ void Walk(PendingDirectory root, const PathFilter& filter, bool recursive,
     if (!IsDirectoryEntry(entry)) {
       if (filter.Keeps(path))
         files.push_back(FoundFileOf(std::move(path), entry));
-    } else if (recursive && entry.name != "." && entry.name != "..") {
+    } else if (recursive && IsEnterable(entry)) {
       if (auto below = ListPending(std::move(path) + "/"))
         stack.push_back(std::move(*below));  // invalidates `current` and `entry`
     }

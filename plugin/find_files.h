@@ -28,7 +28,8 @@ struct FoundFiles {
 // "/" ends the text; a text that began with two backslashes keeps them at its head.
 std::string NormalizeSearchDirectory(std::string_view directory);
 
-// Lists `directory` and, when `recursive`, every subdirectory below it, depth first in the order
+// Lists `directory` and, when `recursive`, every subdirectory below it but those that are links
+// (symbolic links, junctions, other reparse points), depth first in the order
 // the file system lists entries. A file is kept when `pattern` is empty or matches its whole
 // path (ECMAScript grammar, case-sensitive, on the UTF-8 bytes). Fails with no files when the
 // directory itself cannot be listed, its text is empty, or the pattern is not a valid

@@ -59,6 +59,26 @@ std::pair<std::string, std::string> SplitPattern(const std::string& pattern) {
   return {slash == 0 ? "/" : pattern.substr(0, slash), pattern.substr(slash + 1)};
 }
 
+// An entry as Windows lists it: a symbolic link is a reparse point with its own size and time,
+// marked as a directory when its target is one, and never taken for its target.
+DirectoryEntry EntryOf(const std::string& path, const char* name) {
+  DirectoryEntry result;
+  result.name = name;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0)
+    return result;
+  result.lastWriteTime = FileTimeFromTimespec(info.st_mtim);
+  if (!S_ISLNK(info.st_mode)) {
+    result.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
+    result.attributes = AttributesFromStat(info);
+    return result;
+  }
+  struct stat target {};
+  const bool toDirectory = ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+  result.attributes = kAttributeReparsePoint | (toDirectory ? kAttributeDirectory : 0);
+  return result;
+}
+
 bool WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
@@ -120,16 +140,7 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& patt
   while (const dirent* entry = ::readdir(stream)) {
     if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0)
       continue;
-    DirectoryEntry result;
-    result.name = entry->d_name;
-    struct stat info {};
-    const std::string full = directory + "/" + result.name;
-    if (::stat(full.c_str(), &info) == 0) {
-      result.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
-      result.lastWriteTime = FileTimeFromTimespec(info.st_mtim);
-      result.attributes = AttributesFromStat(info);
-    }
-    entries.push_back(std::move(result));
+    entries.push_back(EntryOf(directory + "/" + entry->d_name, entry->d_name));
   }
   ::closedir(stream);
   return entries;

@@ -106,7 +106,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   const auto wide = WideFromUtf8(path);
   if (!wide)
     return std::nullopt;
-  const HANDLE file = ::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  // No sharing restriction: another process that holds the file open, even for writing, must
+  // not make it read as missing.
+  const HANDLE file = ::CreateFileW(wide->c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return std::nullopt;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tests/support/directory_link.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::platform {
@@ -147,6 +149,34 @@ TEST(PlatformFileSystem, ListingReportsEntriesLikeWindows) {
   ASSERT_TRUE(none.has_value());
   EXPECT_TRUE(none->empty());
   EXPECT_FALSE(ListDirectory(tree.Path("missing/*")).has_value());
+}
+
+// Catches a listing that reports a linked directory as the directory it leads to, so that a walk
+// of the tree would follow it anywhere on the disk.
+TEST(PlatformFileSystem, ListingMarksDirectoryLinksAsReparsePoints) {
+  TemporaryTree tree;
+  tree.MakeDirectory("dir");
+  tree.MakeFile("elsewhere/x.json");
+  if (const auto why = testing::MakeDirectoryLink("../elsewhere", tree.Root() / "dir/link"))
+    GTEST_SKIP() << *why;
+  const auto all = ListDirectory(tree.Path("dir/*"));
+  ASSERT_TRUE(all.has_value());
+  const DirectoryEntry* link = Find(*all, "link");
+  ASSERT_NE(link, nullptr);
+  EXPECT_NE(link->attributes & kAttributeReparsePoint, 0u);
+  EXPECT_NE(link->attributes & kAttributeDirectory, 0u);
+}
+
+// Catches a read refused while another program holds the file open for writing: the item-set
+// cache would read as empty and the next save overwrite the player's sets.
+TEST(PlatformFileSystem, ReadsAFileOthersHoldOpenForWriting) {
+  TemporaryTree tree;
+  const std::string path = tree.Path("held.json");
+  ASSERT_TRUE(ReplaceFileAtomically(path, "{}"));
+  std::FILE* writer = std::fopen(path.c_str(), "r+b");
+  ASSERT_NE(writer, nullptr);
+  EXPECT_EQ(ReadWholeFile(path), "{}");
+  std::fclose(writer);
 }
 
 // Catches attribute and error codes that differ between systems for the same situation.
