@@ -44,9 +44,9 @@ class ItemSetsPlugin : public PluginBase {
   Zorv::Client::ItemSets::Api::ItemSets GetItemSets(std::uint64_t summonerId);
   void PutItemSets(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSets itemSets);
   void PostItemSet(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSet itemSet);
-  // While the document has no version, replaces it by the cache file's (another account's
-  // sets excepted), so that requests see what was stored last.
-  void LoadUnversionedItemSets();
+  // The document a request works on: while it has no version, the cache file's, so that requests
+  // see what was stored last; never another account's sets.
+  void LoadItemSetsForRequest();
   // After a request changed the document: normalise, store, announce on the summoner's path and
   // mark it for upload.
   void AcceptChangedItemSets(std::uint64_t summonerId, std::uint64_t previousTimestamp);
@@ -69,8 +69,11 @@ class ItemSetsPlugin : public PluginBase {
   void UploadItemSets();
   void LoadItemSetsFromCache();
   // Empties the cache file and the document when they name another account than the signed-in
-  // one; a change of that account that is still unsent is dropped with them.
+  // one; a change of that account that is still to be uploaded is dropped with them.
   void DiscardForeignItemSets();
+  // The same in memory only, the cache file left for a reconciliation to discard. Returns
+  // whether the document was another account's.
+  bool ForgetForeignItemSets();
   void ExportToGame();
 
   Zorv::Client::ItemSets::Api::ItemSets currentItemSets_;

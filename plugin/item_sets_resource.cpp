@@ -20,23 +20,24 @@ std::string ItemSetsResourceUri(std::uint64_t summonerId) {
   return FormatText("/dul-item-sets/v1/item-sets/%1/sets", summonerId);
 }
 
-void ItemSetsPlugin::LoadUnversionedItemSets() {
-  if (currentItemSets_.timestamp != 0) {
-    return;
-  }
-  LoadLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
-  // The file may still hold the previous player's sets; they are never shown to this one.
-  if (NamesForeignAccount(currentItemSets_, loginSession_)) {
-    currentItemSets_ = ItemSets();
-  }
+void ItemSetsPlugin::LoadItemSetsForRequest() {
+  if (currentItemSets_.timestamp == 0)
+    LoadLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
+  // Whichever way they came into memory (this load, a reconciliation, an earlier session's
+  // change), another account's sets are never shown to this one nor built upon.
+  (void)ForgetForeignItemSets();
 }
 
 ItemSets ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
-  LoadUnversionedItemSets();
+  LoadItemSetsForRequest();
   return currentItemSets_;
 }
 
 void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
+  // The replaced document's version comes from the cache file while memory holds none, so that
+  // the next reconciliation compares the change with the version it was made on instead of
+  // taking it for an older copy.
+  LoadItemSetsForRequest();
   const std::uint64_t previousTimestamp = currentItemSets_.timestamp;
   currentItemSets_ = std::move(itemSets);
   AcceptChangedItemSets(summonerId, previousTimestamp);
@@ -45,7 +46,7 @@ void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
 void ItemSetsPlugin::PostItemSet(std::uint64_t summonerId, ItemSet itemSet) {
   // The set joins the document a GET would show and is stored like a replacement, so the next
   // reload of the cache file loses neither the cached sets nor the new one.
-  LoadUnversionedItemSets();
+  LoadItemSetsForRequest();
   currentItemSets_.itemSets.push_back(std::move(itemSet));
   AcceptChangedItemSets(summonerId, currentItemSets_.timestamp);
 }

@@ -114,6 +114,11 @@ void ItemSetsPlugin::CheckUpload() {
   if (!SignedIn() || !editorEnabled_) {
     return;  // a pending change waits for both
   }
+  // A change made under another account reaches neither this account's store nor the game files
+  // written for it.
+  if (ForgetForeignItemSets()) {
+    return;
+  }
   if (uploadPending_) {
     uploadPending_ = false;
     ExportToGame();
@@ -126,11 +131,6 @@ void ItemSetsPlugin::CheckUpload() {
     return;
   }
   if (!uploadUnsent_ || !preferencesReady_) {
-    return;
-  }
-  // A change made under another account is never stored under this one.
-  if (NamesForeignAccount(currentItemSets_, loginSession_)) {
-    uploadUnsent_ = false;
     return;
   }
   UploadItemSets();
@@ -165,7 +165,18 @@ void ItemSetsPlugin::DiscardForeignItemSets() {
     return;
   }
   DiscardForeignLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, loginSession_);
+  uploadPending_ = false;
   uploadUnsent_ = false;
+}
+
+bool ItemSetsPlugin::ForgetForeignItemSets() {
+  if (!NamesForeignAccount(currentItemSets_, loginSession_)) {
+    return false;
+  }
+  currentItemSets_ = ItemSets();
+  uploadPending_ = false;
+  uploadUnsent_ = false;
+  return true;
 }
 
 void ItemSetsPlugin::ExportToGame() {

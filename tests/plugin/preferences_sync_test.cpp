@@ -20,6 +20,7 @@
 #include "host/host_runtime.h"
 #include "host/plugin_loader.h"
 #include "runtime/event_names.h"
+#include "tests/support/directory_link.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
@@ -76,6 +77,7 @@ class InstalledGame {
     std::ifstream file(Config() / relative, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
+  const testing::TemporaryTree& tree() const { return tree_; }
   bool Exported() const {
     return !std::filesystem::exists(Config() / "Global/Recommended/ZORV_ItemSet_99.json");
   }
@@ -129,11 +131,12 @@ class SyncedItemSets {
   void Ready(const char* eventType, bool ready) {
     Send(kReadyUri, eventType, ready ? "true" : "false");
   }
-  PeerAnswer Put(const std::string& json) {
-    PeerRequest request{7,  "PUT", "/dul-item-sets/v1/item-sets/42/sets",
-                        "", json,  "application/json"};
+  PeerAnswer Put(const std::string& json, std::uint32_t method = 7, const char* name = "PUT") {
+    PeerRequest request{method, name, "/dul-item-sets/v1/item-sets/42/sets",
+                        "",     json, "application/json"};
     return host.CallPlugin(request);
   }
+  PeerAnswer Post(const std::string& json) { return Put(json, 6, "POST"); }
   std::string GetJson() {
     const PeerAnswer answer =
         host.CallPlugin(PeerRequest{2, "GET", "/dul-item-sets/v1/item-sets/42/sets", "", "", ""});
@@ -427,6 +430,87 @@ TEST(PreferencesSync, TickWritesTheGameFiles) {
   ASSERT_EQ(plugin.Metrics(), 1u);
   const BindingProperty metrics = Zorv::ParseJson(plugin.telemetry->requests()[0].body).TakeValue();
   EXPECT_EQ(metrics.Find("item_sets.count").GetString(), "2");
+}
+
+// Catches a change made under one account that the next account's upload tick stores in its
+// store, exports to its game files or reports as its save, or that its GET shows.
+TEST(PreferencesSync, ChangeOfOneAccountNeverReachesTheNext) {
+  for (const bool getBeforeTick : {false, true}) {
+    SCOPED_TRACE(getBeforeTick ? "GET before the tick" : "tick first");
+    InstalledGame game;
+    SyncedItemSets plugin;
+    plugin.Ready("Update", true);  // signed out: only the timer starts
+    plugin.SignIn(1001);
+    ASSERT_EQ(plugin.Put(Document(0, 0, "theirs", "1")).status, 200u);
+    plugin.SignIn(1002);
+    if (getBeforeTick) {
+      EXPECT_EQ(plugin.GetJson(), kEmptyDocument);
+    }
+    plugin.host.AdvanceBy(5.0);
+    EXPECT_EQ(plugin.Stores() + plugin.Metrics() + plugin.ChampionLookups(), 0u);
+    EXPECT_FALSE(game.Exported());
+    EXPECT_EQ(plugin.GetJson(), kEmptyDocument);
+  }
+}
+
+// Catches another account's sets that a fetch answered with 304 leaves in memory being shown by a
+// GET, or carried into the store by a following POST.
+TEST(PreferencesSync, SetsOfAnotherAccountLeftByNotModifiedAreNeverShown) {
+  InstalledGame game;
+  game.WriteCache(Document(1001, 100, "theirs"));
+  SyncedItemSets plugin;
+  plugin.fetchAnswer = PeerAnswer::Error(304, "Not Modified");
+  plugin.SignIn(1002);
+  plugin.Ready("Update", true);
+  plugin.host.RunDue();
+  EXPECT_EQ(plugin.GetJson(), kEmptyDocument);
+  ASSERT_EQ(plugin.Post(R"({"uid":"mine","title":"M"})").status, 200u);
+  const BindingProperty shown = Zorv::ParseJson(plugin.GetJson()).TakeValue();
+  ASSERT_EQ(shown.Find("itemSets").Size(), 1u);
+  EXPECT_EQ(shown.Find("itemSets").At(0).Find("uid").GetString(), "mine");
+  plugin.host.AdvanceBy(5.0);
+  EXPECT_EQ(plugin.Stores(), 1u);
+  EXPECT_EQ(plugin.LastStoredData().find("theirs"), std::string::npos);
+}
+
+// Catches a change accepted before the first reconciliation that keeps the body's timestamp 0, so
+// that the next reconciliation takes the service's copy of the version the cache file held for an
+// older one, loses the change after its 204 and uploads the old copy again.
+TEST(PreferencesSync, ChangeBeforeTheFirstReconciliationKeepsTheCachedVersion) {
+  InstalledGame game;
+  game.WriteCache(Document(7, 100, "old"));
+  SyncedItemSets plugin;
+  plugin.fetchAnswer = Fetched(100, Document(7, 100, "old"));
+  plugin.Ready("Update", true);  // signed out: only the timer starts
+  plugin.SignIn(7);
+  ASSERT_EQ(plugin.Put(Document(0, 0, "new")).status, 200u);
+  plugin.Ready("Update", false);
+  plugin.Ready("Update", true);
+  plugin.host.RunDue();
+  EXPECT_EQ(plugin.GetJson(), Document(7, 100, "new"));
+  plugin.host.AdvanceBy(5.0);
+  EXPECT_EQ(plugin.Stores(), 1u);
+  EXPECT_EQ(plugin.LastStoredData(), Document(7, 100, "new"));
+  EXPECT_EQ(game.ReadCache(), Document(7, 150, "new"));
+}
+
+// Catches an export whose sweep of old files follows a linked directory out of the configuration
+// directory and deletes item-set files elsewhere on the disk.
+TEST(PreferencesSync, ExportNeverFollowsALinkOutOfTheConfigDirectory) {
+  InstalledGame game;
+  game.tree().MakeFile("Elsewhere/Recommended/ZORV_ItemSet_5.json");
+  game.tree().MakeDirectory("Play/Game/Config/Champions");
+  if (const auto why = testing::MakeDirectoryLink(
+          "../../../../Elsewhere", game.tree().Root() / "Play/Game/Config/Champions/Away"))
+    GTEST_SKIP() << *why;
+  SyncedItemSets plugin;
+  plugin.Ready("Update", true);
+  ASSERT_EQ(plugin.Put(Document(0, 0, "u")).status, 200u);
+  plugin.SignIn(7);
+  plugin.host.AdvanceBy(5.0);
+  EXPECT_TRUE(game.Exported());
+  EXPECT_TRUE(
+      std::filesystem::exists(game.tree().Root() / "Elsewhere/Recommended/ZORV_ItemSet_5.json"));
 }
 
 }  // namespace
