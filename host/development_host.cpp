@@ -128,14 +128,19 @@ bool DevelopmentHost::WaitUntilStopped(double seconds) {
 }
 
 std::optional<double> DevelopmentHost::RunDueCallbacks() {
-  if (options_.clock == ClockKind::kVirtual || !runtime_.running())
+  if (!runtime_.running())
     return std::nullopt;
+  // Work due now runs before the next request on either clock, as on the platform.
   if (runtime_.RunDue() > 0)
     PrintNewLogLines();
   const std::optional<double> due = runtime_.NextDueSeconds();
   if (!due || std::isinf(*due))
     return std::nullopt;
-  return *due - clock_->NowSeconds();
+  const double wait = *due - clock_->NowSeconds();
+  // A virtual clock stands still: nothing later falls due before it is advanced.
+  if (options_.clock == ClockKind::kVirtual && wait > 0)
+    return std::nullopt;
+  return wait;
 }
 
 PeerAnswer DevelopmentHost::CallPlugin(const PeerRequest& request) {

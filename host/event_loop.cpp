@@ -74,7 +74,10 @@ void EventLoop::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
     WaitForWork(lock, sleepSeconds);
-    while (!jobs_.empty()) {
+    if (jobs_.empty() && stopping_)
+      return;
+    // One job at a time, the chore after each: what a job made due runs before the next job.
+    if (!jobs_.empty()) {
       Job job = std::move(jobs_.front());
       jobs_.pop_front();
       lock.unlock();
@@ -83,8 +86,6 @@ void EventLoop::Run() {
       finishedTicket_ = job.ticket;
       workDone_.notify_all();
     }
-    if (stopping_)
-      return;
     lock.unlock();
     sleepSeconds = chore_ ? chore_() : std::nullopt;
     lock.lock();

@@ -164,6 +164,16 @@ TEST_F(DevelopmentHostTest, VirtualClockMovesOnlyOnAdvance) {
   EXPECT_EQ(host->Advance(0.0).status, 200u);
 }
 
+// Catches a virtual clock that holds work due now until the first advance, so that requests are
+// served before it, unlike on the platform.
+TEST_F(DevelopmentHostTest, VirtualClockRunsWhatIsDueNowBeforeTheNextRequest) {
+  Start(ClockKind::kVirtual, 0.0);
+  ASSERT_EQ(startError, std::nullopt);
+  Get("/dul-platform-config/v1/namespaces/ItemSets");
+  EXPECT_EQ(services->ticks.load(), 1);
+  EXPECT_EQ(host->Advance(0.0).body->Find("callbacksRun").GetUnsigned(9), 0u);
+}
+
 // Catches an advance of the real clock accepted as if time had moved.
 TEST_F(DevelopmentHostTest, RealClockCannotBeAdvanced) {
   Start(ClockKind::kReal, 1000.0);
