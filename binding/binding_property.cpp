@@ -6,8 +6,8 @@
 #include <new>
 
 #include "binding/binding_storage.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/fatal_error.h"
 
 namespace Zorv {
 namespace {

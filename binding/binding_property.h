@@ -46,7 +46,7 @@
 #include <vector>
 
 #include "binding/binding_property_kind.h"
-#include "binding/interned_text.h"
+#include "binding/storage/interned_text.h"
 
 namespace Zorv {
 
@@ -299,3 +299,32 @@ static_assert(sizeof(BindingProperty) == (sizeof(void*) == 4 ? 16 : 24),
 }  // namespace Zorv
 
 #include "binding/member_map.h"
+
+namespace Zorv {
+
+// Inline: the writers' walk asks every collection for its elements.
+inline std::span<BindingProperty> BindingProperty::Elements() {
+  if (kind_ != BindingPropertyKind::kCollection)
+    return {};
+  return {payload_.collection->elements, payload_.collection->size};
+}
+
+inline std::span<const BindingProperty> BindingProperty::Elements() const {
+  if (kind_ != BindingPropertyKind::kCollection)
+    return {};
+  return {payload_.collection->elements, payload_.collection->size};
+}
+
+inline BindingMemberRange<BindingProperty> BindingProperty::Members() {
+  if (kind_ != BindingPropertyKind::kStructure)
+    return {};
+  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
+}
+
+inline BindingMemberRange<const BindingProperty> BindingProperty::Members() const {
+  if (kind_ != BindingPropertyKind::kStructure)
+    return {};
+  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
+}
+
+}  // namespace Zorv

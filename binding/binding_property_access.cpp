@@ -7,7 +7,7 @@
 
 #include "binding/binding_property.h"
 #include "binding/binding_storage.h"
-#include "runtime/fatal_error.h"
+#include "foundation/fatal_error.h"
 
 namespace Zorv {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "binding/binding_property.h"
 #include "binding/member_map.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/fatal_error.h"
 
 namespace Zorv {
 

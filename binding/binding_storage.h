@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/intern_table.h"
-#include "binding/slab_pool.h"
+#include "binding/storage/intern_table.h"
+#include "binding/storage/slab_pool.h"
 
 namespace Zorv {
 

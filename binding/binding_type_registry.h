@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "binding/binding_type_descriptor.h"
+#include "foundation/fnv1a.h"
 #include "platform/mutex.h"
-#include "runtime/fnv1a.h"
 
 namespace Zorv {
 

@@ -6,9 +6,9 @@
 
 #include "binding/binding_type_registry.h"
 #include "binding/member_map.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
-#include "runtime/format_text.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/fatal_error.h"
+#include "foundation/format_text.h"
 
 namespace Zorv {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "binding/binding_property.h"
 #include "binding/binding_result.h"
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
 
 namespace Zorv {
 

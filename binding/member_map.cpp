@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "binding/binding_property.h"
 #include "binding/binding_storage.h"
 
 namespace Zorv {

@@ -15,10 +15,13 @@
 #include <span>
 #include <string_view>
 
-#include "binding/binding_property.h"
-#include "binding/interned_text.h"
+#include "binding/storage/interned_text.h"
 
 namespace Zorv {
+
+class BindingProperty;
+class BindingStorage;
+struct BindingMemberSource;
 
 struct MemberEntry {
   InternedText* name;
@@ -202,30 +205,5 @@ class MemberMap {
   std::uint32_t memberCount_ = 0;
   std::uint32_t sharedPrefix_ = 0;  // every name of the map starts with the same this many bytes
 };
-
-// Inline: the writers' walk asks every collection for its elements.
-inline std::span<BindingProperty> BindingProperty::Elements() {
-  if (kind_ != BindingPropertyKind::kCollection)
-    return {};
-  return {payload_.collection->elements, payload_.collection->size};
-}
-
-inline std::span<const BindingProperty> BindingProperty::Elements() const {
-  if (kind_ != BindingPropertyKind::kCollection)
-    return {};
-  return {payload_.collection->elements, payload_.collection->size};
-}
-
-inline BindingMemberRange<BindingProperty> BindingProperty::Members() {
-  if (kind_ != BindingPropertyKind::kStructure)
-    return {};
-  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
-}
-
-inline BindingMemberRange<const BindingProperty> BindingProperty::Members() const {
-  if (kind_ != BindingPropertyKind::kStructure)
-    return {};
-  return {payload_.structure->slotsBegin(), payload_.structure->slotsEnd()};
-}
 
 }  // namespace Zorv

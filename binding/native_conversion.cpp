@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "binding/number_text.h"
-#include "codecs/base64.h"
-#include "runtime/format_text.h"
+#include "foundation/base64.h"
+#include "foundation/format_text.h"
 
 namespace Zorv::conversion {
 namespace {

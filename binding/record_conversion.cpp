@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "binding/native_conversion.h"
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 
 namespace Zorv::conversion {
 namespace {

@@ -16,7 +16,7 @@
 #include <cstdint>
 
 #include "binding/type_spelling.h"
-#include "runtime/fnv1a.h"
+#include "foundation/fnv1a.h"
 
 namespace Zorv {
 

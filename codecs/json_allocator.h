@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace Zorv {
 

@@ -11,11 +11,11 @@
 #include <rapidjson/writer.h>
 
 #include "binding/binding_type_registry.h"
-#include "codecs/base64.h"
 #include "codecs/json_allocator.h"
 #include "codecs/value_walk.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/base64.h"
+#include "foundation/fatal_error.h"
 
 namespace Zorv {
 namespace {

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "codecs/pending_tree.h"
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 
 namespace Zorv {
 namespace {

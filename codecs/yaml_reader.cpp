@@ -9,7 +9,7 @@
 
 #include "codecs/yaml_anchor_table.h"
 #include "codecs/yaml_scalar.h"
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 
 namespace Zorv {
 namespace {

@@ -1,8 +1,8 @@
 // ParseYaml: one YAML document into a BindingProperty, on libyaml's event parser.
 //
 //   BindingResult parsed = ParseYaml(body);
-//   if (!parsed.ok()) return Fail(parsed.ErrorText());  // "YAML parser error: ... At line: 2 col:
-//   5"
+//   if (!parsed.ok())
+//     return Fail(parsed.ErrorText());  // "YAML parser error: ... At line: 2 col: 5"
 //
 // Mappings become structures (keys must be string scalars), sequences collections, scalars are
 // typed as codecs/yaml_scalar.h says. Aliases copy their anchor's value. A second document,

@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 
 namespace Zorv {
 namespace {

@@ -7,13 +7,13 @@
 #include <span>
 #include <string>
 
-#include "host/access_token.h"
-#include "host/development_host.h"
-#include "host/event_journal.h"
-#include "host/host_options.h"
-#include "host/http_front.h"
-#include "host/simulated_platform_services.h"
-#include "host/state_directory.h"
+#include "host/app/access_token.h"
+#include "host/app/development_host.h"
+#include "host/app/event_journal.h"
+#include "host/app/host_options.h"
+#include "host/app/simulated_platform_services.h"
+#include "host/app/state_directory.h"
+#include "host/http/http_front.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/stop_signal_watch.h"
@@ -81,8 +81,8 @@ int Serve(const HostOptions& options, StateDirectory& state, ShutdownRequest& sh
                            state.root(), options.dataDirectory, options.accountId,
                            options.summonerId, options.signedIn}),
                        journal);
-  if (const std::optional<std::string> error = host.Start())
-    return Fail(options.pluginPath + ": " + *error);
+  if (const Outcome started = host.Start(); !started.ok())
+    return Fail(options.pluginPath + ": " + started.message());
   HttpFront front(host, journal, token, [&shutdown] { shutdown.Raise(); });
   const std::optional<std::uint16_t> port = front.Listen(options.port);
   if (!port)

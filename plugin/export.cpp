@@ -1,9 +1,9 @@
 // The library's one export, and the load-time registration of its trace providers.
 #include <memory>
 
+#include "contract/host_contract.h"
 #include "platform/trace_providers.h"
 #include "plugin/item_sets_plugin.h"
-#include "runtime/host_contract.h"
 #include "runtime/host_entry_guard.h"
 #include "runtime/load_plugin.h"
 

@@ -3,10 +3,10 @@
 #include <utility>
 
 #include "binding/native_conversion.h"
+#include "foundation/format_text.h"
 #include "plugin/item_sets_plugin.h"
 #include "plugin/local_item_sets_cache.h"
 #include "plugin/normalize_item_sets.h"
-#include "runtime/format_text.h"
 #include "runtime/resource_events.h"
 
 namespace dul::item_sets {

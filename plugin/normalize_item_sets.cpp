@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "foundation/fatal_error.h"
 #include "platform/uuid.h"
-#include "runtime/fatal_error.h"
 
 namespace dul::item_sets {
 namespace {

@@ -7,8 +7,8 @@
 #include "codecs/json_reader.h"
 #include "codecs/message_pack_reader.h"
 #include "codecs/yaml_reader.h"
-#include "runtime/fnv1a.h"
-#include "runtime/format_text.h"
+#include "foundation/fnv1a.h"
+#include "foundation/format_text.h"
 
 namespace dul {
 namespace {

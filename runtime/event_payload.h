@@ -8,7 +8,7 @@
 #include "binding/binding_result.h"
 #include "binding/binding_value_record.h"
 #include "binding/native_conversion.h"
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
 #include "runtime/plugin_core.h"
 
 namespace dul {

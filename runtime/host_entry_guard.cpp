@@ -1,6 +1,6 @@
 #include "runtime/host_entry_guard.h"
 
-#include "runtime/logger.h"
+#include "foundation/logger.h"
 
 namespace dul {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "binding/binding_value_record.h"
 #include "codecs/json_reader.h"
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 
 namespace dul {
 namespace {

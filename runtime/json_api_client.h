@@ -13,10 +13,10 @@
 
 #include "binding/binding_property.h"
 #include "binding/native_conversion.h"
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
+#include "contract/request_method.h"
 #include "runtime/plugin_core.h"
 #include "runtime/request_error.h"
-#include "runtime/request_method.h"
 
 namespace dul {
 

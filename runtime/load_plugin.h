@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
 #include "runtime/plugin_base.h"
 
 namespace dul {

@@ -1,10 +1,10 @@
 #include "runtime/plugin_base.h"
 
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
-#include "runtime/format_text.h"
+#include "contract/memory_stats.h"
+#include "foundation/fatal_error.h"
+#include "foundation/format_text.h"
+#include "foundation/logger.h"
 #include "runtime/host_entry_guard.h"
-#include "runtime/logger.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/plugin_manager_types.h"
 #include "runtime/service_proxy.h"
@@ -103,7 +103,7 @@ void DUL_CALL PluginBase::Destroy(DulPluginObject object) {
 
 void DUL_CALL PluginBase::GetMemoryStats(DulPluginObject, std::uint32_t* words) {
   if (words != nullptr)
-    GuardHostEntry("getMemoryStats", [&] { WriteMemoryStatsWords(words); });
+    GuardHostEntry("getMemoryStats", [&] { WriteMemoryStatsWords(ReadAllocationStats(), words); });
 }
 
 void DUL_CALL PluginBase::DispatchRequest(DulPluginObject plugin, DulHostResponseRecord* response,

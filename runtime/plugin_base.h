@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/host_contract.h"
-#include "runtime/log_target.h"
-#include "runtime/plugin_api_version.h"
+#include "contract/host_contract.h"
+#include "contract/plugin_api_version.h"
+#include "contract/plugin_name.h"
+#include "foundation/log_target.h"
 #include "runtime/plugin_core.h"
-#include "runtime/plugin_name.h"
 #include "runtime/remoting.h"
 
 namespace dul {

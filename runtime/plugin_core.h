@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "binding/binding_type_registry.h"
-#include "runtime/fnv1a.h"
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
+#include "foundation/fnv1a.h"
 #include "runtime/plugin_event_subscriber.h"
 #include "runtime/plugin_manager_types.h"
 #include "runtime/plugin_scheduler.h"

@@ -1,6 +1,6 @@
 #include "runtime/plugin_log_target.h"
 
-#include "runtime/logger.h"
+#include "foundation/logger.h"
 
 namespace dul {
 

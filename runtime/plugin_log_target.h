@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "runtime/host_contract.h"
-#include "runtime/log_target.h"
+#include "contract/host_contract.h"
+#include "foundation/log_target.h"
 
 namespace dul {
 

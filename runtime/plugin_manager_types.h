@@ -7,6 +7,7 @@
 
 #include "binding/binding_property.h"
 #include "binding/type_spelling.h"
+#include "contract/resource_event_type.h"
 
 namespace Zorv {
 class BindingTypeRegistry;
@@ -21,12 +22,6 @@ enum class PluginManagerState : std::int32_t {
 
 struct PluginManagerResource {
   PluginManagerState state = PluginManagerState::NotReady;
-};
-
-enum class PluginResourceEventType : std::int32_t {
-  Create = 0,
-  Update = 1,
-  Delete = 2,
 };
 
 struct PluginResourceEvent {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
+#include "foundation/format_text.h"
+#include "foundation/logger.h"
 #include "platform/clock.h"
-#include "runtime/format_text.h"
 #include "runtime/host_entry_guard.h"
-#include "runtime/logger.h"
 #include "runtime/plugin_core.h"
 
 namespace dul {

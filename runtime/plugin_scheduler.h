@@ -14,9 +14,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "contract/host_contract.h"
+#include "foundation/fnv1a.h"
 #include "platform/mutex.h"
-#include "runtime/fnv1a.h"
-#include "runtime/host_contract.h"
 
 namespace dul {
 

@@ -4,7 +4,7 @@
 
 #include "binding/binding_type_registry.h"
 #include "binding/binding_value_record.h"
-#include "runtime/format_text.h"
+#include "foundation/format_text.h"
 #include "runtime/host_entry_guard.h"
 
 namespace dul {
@@ -14,30 +14,6 @@ using Zorv::BindingResult;
 
 constexpr std::uint32_t kMethodOther = MethodCode(RequestMethod::kOther);
 constexpr const char* kInternalErrorText = "Internal error";
-
-bool AnswersOnlyGetAndHead(const RemotingRoute& route) {
-  return !route.getHeadOnlyText.empty();
-}
-
-bool IsGetOrHead(std::uint32_t method) {
-  return method == MethodCode(RequestMethod::kGet) || method == MethodCode(RequestMethod::kHead);
-}
-
-bool MethodAgrees(const RemotingFunction& function, const RemotingRequest& request) {
-  const std::uint32_t method = MethodCode(function.method);
-  if (method == 0)
-    return true;
-  if (method != request.method)
-    return false;
-  return method != kMethodOther || function.methodText == request.methodText;
-}
-
-std::size_t TotalLength(const std::vector<std::string_view>& captures) {
-  std::size_t total = 0;
-  for (const std::string_view capture : captures)
-    total += capture.size();
-  return total;
-}
 
 // "a=1&flag&b=x%20y": each part split at its first "="; empty parts carry nothing.
 void BindQuery(ArgumentBinder& binder, BindingResult& binding, std::string_view query) {
@@ -106,52 +82,28 @@ Remoting::Remoting(const Zorv::BindingTypeRegistry& registry,
 void Remoting::AddRoute(std::string_view pathTemplate, RequestMethod method,
                         RemotingFunction function, std::string_view getHeadOnlyText) {
   auto route = std::make_unique<RemotingRoute>();
-  route->method = MethodCode(method);
+  const std::uint32_t code = MethodCode(method);
   route->function = std::move(function);
-  route->function.method = static_cast<RequestMethod>(route->method);
-  if (route->method != kMethodOther)
+  route->function.method = static_cast<RequestMethod>(code);
+  if (code != kMethodOther)
     route->function.methodText.clear();
   route->function.tags.insert(route->function.tags.end(), defaultTags_.begin(), defaultTags_.end());
   for (ArgumentDescriptor& argument : route->function.arguments) {
     if (argument.referencedIdentity != 0)
       argument.shape.referenced = registry_.FindType(argument.referencedIdentity);
   }
-  route->path = RouteTemplate::Compile(pathTemplate);
   route->getHeadOnlyText.assign(getHeadOnlyText);
+  routeTable_.Add(code, route->function.methodText, pathTemplate, !getHeadOnlyText.empty());
   routes_.push_back(std::move(route));
 }
 
-std::optional<std::size_t> Remoting::ChooseRoute(const RemotingRequest& request, std::size_t first,
-                                                 std::size_t last,
-                                                 std::vector<std::string_view>& captures) const {
-  std::optional<std::size_t> chosen;
-  std::size_t chosenLength = 0;
-  std::vector<std::string_view> candidate;
-  for (std::size_t i = first; i < last && i < routes_.size(); ++i) {
-    const RemotingRoute& route = *routes_[i];
-    if (AnswersOnlyGetAndHead(route) && !IsGetOrHead(request.method))
-      continue;
-    if (!route.path.Match(request.path, candidate) || !MethodAgrees(route.function, request))
-      continue;
-    const std::size_t length = TotalLength(candidate);
-    if (!chosen || length < chosenLength) {
-      chosen = i;
-      chosenLength = length;
-      captures = candidate;
-    }
-    if (chosenLength == 0)
-      break;  // nothing can be more specific
-  }
-  return chosen;
-}
-
-CallResult Remoting::Call(const RemotingRoute& route, const RemotingRequest& request,
+CallResult Remoting::Call(std::size_t index, const RemotingRequest& request,
                           const std::vector<std::string_view>& captures) const {
-  const RemotingFunction& function = route.function;
+  const RemotingFunction& function = routes_[index]->function;
   ArgumentBinder binder(function.name, function.arguments);
   BindingResult binding;
   binder.PresetFlags();
-  const std::vector<RoutePlaceholder>& placeholders = route.path.placeholders();
+  const std::vector<RoutePlaceholder>& placeholders = routeTable_[index].path.placeholders();
   for (std::size_t i = 0; i < placeholders.size() && i < captures.size(); ++i) {
     binder.BindText(binding, placeholders[i].name, PercentDecode(captures[i]), {},
                     ArgumentLocation::kPath);
@@ -173,10 +125,11 @@ void Remoting::Answer(DulHostResponseRecord* response, const DulHostRequestRecor
                       std::size_t first, std::size_t last) const {
   const RemotingRequest request = ReadRemotingRequest(record);
   std::vector<std::string_view> captures;
-  const std::optional<std::size_t> chosen = ChooseRoute(request, first, last, captures);
+  const std::optional<std::size_t> chosen =
+      routeTable_.Choose(request.method, request.methodText, request.path, captures, first, last);
   if (!chosen)
     return FillInvalidFunction(response);
-  FillResponse(response, Call(*routes_[*chosen], request, captures), &registry_);
+  FillResponse(response, Call(*chosen, request, captures), &registry_);
 }
 
 void Remoting::Dispatch(DulHostResponseRecord* response,
@@ -200,11 +153,11 @@ const DulEndpointTable& Remoting::PublishEndpointTable(DulPluginObject plugin,
                                                        DispatchFunction dispatch) {
   endpointRecords_.clear();
   endpointRecords_.reserve(routes_.size());
-  for (const std::unique_ptr<RemotingRoute>& route : routes_) {
-    const char* methodText =
-        route->method == kMethodOther ? route->function.methodText.c_str() : nullptr;
+  for (std::size_t i = 0; i < routeTable_.size(); ++i) {
+    const Route& route = routeTable_[i];
+    const char* methodText = route.method == kMethodOther ? route.methodText.c_str() : nullptr;
     endpointRecords_.push_back(
-        DulEndpointRecord{route->method, methodText, route->path.text().c_str()});
+        DulEndpointRecord{route.method, methodText, route.path.text().c_str()});
   }
   table_ = DulEndpointTable{static_cast<std::uint32_t>(endpointRecords_.size()),
                             endpointRecords_.empty() ? nullptr : endpointRecords_.data(), plugin,

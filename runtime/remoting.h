@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
+#include "contract/route_table.h"
 #include "runtime/remoting_function.h"
-#include "runtime/route_template.h"
 
 namespace Zorv {
 class BindingTypeRegistry;
@@ -30,9 +30,7 @@ class BindingTypeRegistry;
 namespace dul {
 
 struct RemotingRoute {
-  std::uint32_t method = 0;  // the method code the route was registered with
   RemotingFunction function;
-  RouteTemplate path;
   // When not empty, the route answers GET and HEAD only.
   std::string getHeadOnlyText;
 };
@@ -67,9 +65,11 @@ class Remoting {
 
   std::size_t routeCount() const { return routes_.size(); }
   const RemotingRoute& route(std::size_t index) const { return *routes_[index]; }
+  // Method, template and GET-and-HEAD mark of every route, in registration order.
+  const RouteTable& routeTable() const { return routeTable_; }
 
-  // Answers a request from all routes: the first that matches, unless a later one matches with
-  // fewer captured characters. Without a match: 404 "Invalid function".
+  // Answers a request from all routes, as RouteTable chooses. Without a match: 404 "Invalid
+  // function".
   void Dispatch(DulHostResponseRecord* response, const DulHostRequestRecord& request) const;
 
   // Answers a request the host delivers for endpoint request->endpointIndex of the published
@@ -83,20 +83,15 @@ class Remoting {
   const DulEndpointTable& PublishEndpointTable(DulPluginObject plugin, DispatchFunction dispatch);
   const DulEndpointTable& endpointTable() const { return table_; }
 
-  // The index of the route chosen for the request among the routes [first, last), or nothing;
-  // `captures` receives its placeholder values.
-  std::optional<std::size_t> ChooseRoute(const RemotingRequest& request, std::size_t first,
-                                         std::size_t last,
-                                         std::vector<std::string_view>& captures) const;
-
  private:
   void Answer(DulHostResponseRecord* response, const DulHostRequestRecord& record,
               std::size_t first, std::size_t last) const;
-  CallResult Call(const RemotingRoute& route, const RemotingRequest& request,
+  CallResult Call(std::size_t index, const RemotingRequest& request,
                   const std::vector<std::string_view>& captures) const;
 
   const Zorv::BindingTypeRegistry& registry_;
   const std::vector<std::string>& defaultTags_;
+  RouteTable routeTable_;
   std::vector<std::unique_ptr<RemotingRoute>> routes_;
   std::vector<DulEndpointRecord> endpointRecords_;
   DulEndpointTable table_{};

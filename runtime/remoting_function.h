@@ -24,9 +24,9 @@
 
 #include "binding/binding_shape_of.h"
 #include "binding/native_conversion.h"
+#include "contract/request_method.h"
+#include "foundation/fnv1a.h"
 #include "runtime/argument_binding.h"
-#include "runtime/fnv1a.h"
-#include "runtime/request_method.h"
 #include "runtime/response_record.h"
 
 namespace dul {
@@ -48,30 +48,30 @@ struct RemotingFunction {
 };
 
 // How an argument is named and where its value may come from.
-struct ArgumentSpec {
+struct ArgumentDeclaration {
   std::string_view name;
   std::string_view description;
   ArgumentLocation location = ArgumentLocation::kAny;
   bool optional = false;
 
-  ArgumentSpec Optional() const {
-    ArgumentSpec spec = *this;
-    spec.optional = true;
-    return spec;
+  ArgumentDeclaration Optional() const {
+    ArgumentDeclaration declaration = *this;
+    declaration.optional = true;
+    return declaration;
   }
 };
 
-inline ArgumentSpec Arg(std::string_view name, std::string_view description = {}) {
-  return ArgumentSpec{name, description, ArgumentLocation::kAny, false};
+inline ArgumentDeclaration Arg(std::string_view name, std::string_view description = {}) {
+  return ArgumentDeclaration{name, description, ArgumentLocation::kAny, false};
 }
-inline ArgumentSpec PathArg(std::string_view name, std::string_view description = {}) {
-  return ArgumentSpec{name, description, ArgumentLocation::kPath, false};
+inline ArgumentDeclaration PathArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentDeclaration{name, description, ArgumentLocation::kPath, false};
 }
-inline ArgumentSpec QueryArg(std::string_view name, std::string_view description = {}) {
-  return ArgumentSpec{name, description, ArgumentLocation::kQuery, false};
+inline ArgumentDeclaration QueryArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentDeclaration{name, description, ArgumentLocation::kQuery, false};
 }
-inline ArgumentSpec BodyArg(std::string_view name, std::string_view description = {}) {
-  return ArgumentSpec{name, description, ArgumentLocation::kBody, false};
+inline ArgumentDeclaration BodyArg(std::string_view name, std::string_view description = {}) {
+  return ArgumentDeclaration{name, description, ArgumentLocation::kBody, false};
 }
 
 namespace remoting_detail {
@@ -80,14 +80,14 @@ template <class T>
 using Native = std::remove_cvref_t<T>;
 
 template <class T>
-ArgumentDescriptor DescribeArgument(const ArgumentSpec& spec) {
+ArgumentDescriptor DescribeArgument(const ArgumentDeclaration& declaration) {
   ArgumentDescriptor argument;
-  argument.name.assign(spec.name);
-  argument.nameHash = Fnv1a(spec.name);
-  argument.description.assign(spec.description);
+  argument.name.assign(declaration.name);
+  argument.nameHash = Fnv1a(declaration.name);
+  argument.description.assign(declaration.description);
   argument.shape = {Zorv::BindingKindOf<T>(), Zorv::BindingElementKindOf<T>(), nullptr};
-  argument.optional = spec.optional;
-  argument.location = spec.location;
+  argument.optional = declaration.optional;
+  argument.location = declaration.location;
   using Referenced = typename Zorv::BindingReferencedType<T>::type;
   if constexpr (!std::is_void_v<Referenced>)
     argument.referencedIdentity = StaticType::HashCode<Referenced>().hash;
@@ -151,11 +151,11 @@ CallResult ConvertAndCall(const std::function<Result(Parameters...)>& handler,
 template <class Result, class... Parameters>
 RemotingFunction Build(std::string_view name,
                        std::type_identity_t<std::function<Result(Parameters...)>> handler,
-                       [[maybe_unused]] std::span<const ArgumentSpec> specs) {
+                       [[maybe_unused]] std::span<const ArgumentDeclaration> declarations) {
   RemotingFunction function;
   function.name.assign(name);
   [[maybe_unused]] std::size_t index = 0;
-  (function.arguments.push_back(DescribeArgument<Native<Parameters>>(specs[index++])), ...);
+  (function.arguments.push_back(DescribeArgument<Native<Parameters>>(declarations[index++])), ...);
   function.invoke = [handler = std::move(handler)](std::span<const Zorv::BindingProperty> values,
                                                    const RemotingFunction& described,
                                                    const Zorv::BindingTypeRegistry& registry) {
@@ -176,8 +176,8 @@ struct CallableTraits<Result (Class::*)(Parameters...) const> {
   static constexpr std::size_t kArity = sizeof...(Parameters);
   template <class Handler>
   static RemotingFunction Make(std::string_view name, Handler handler,
-                               std::span<const ArgumentSpec> specs) {
-    return Build<Result, Parameters...>(name, std::move(handler), specs);
+                               std::span<const ArgumentDeclaration> declarations) {
+    return Build<Result, Parameters...>(name, std::move(handler), declarations);
   }
 };
 template <class Class, class Result, class... Parameters>
@@ -186,17 +186,17 @@ struct CallableTraits<Result (Class::*)(Parameters...)>
 
 }  // namespace remoting_detail
 
-// A member function of `object`, with one spec per parameter.
+// A member function of `object`, with one declaration per parameter.
 template <class Object, class Result, class... Parameters, std::size_t Count>
 RemotingFunction MakeFunction(std::string_view name, Result (Object::*method)(Parameters...),
-                              Object* object, const ArgumentSpec (&specs)[Count]) {
-  static_assert(Count == sizeof...(Parameters), "one ArgumentSpec per parameter");
+                              Object* object, const ArgumentDeclaration (&declarations)[Count]) {
+  static_assert(Count == sizeof...(Parameters), "one ArgumentDeclaration per parameter");
   return remoting_detail::Build<Result, Parameters...>(
       name,
       [object, method](Parameters... arguments) -> Result {
         return (object->*method)(std::forward<Parameters>(arguments)...);
       },
-      specs);
+      declarations);
 }
 
 template <class Object, class Result>
@@ -205,19 +205,20 @@ RemotingFunction MakeFunction(std::string_view name, Result (Object::*method)(),
       name, [object, method]() -> Result { return (object->*method)(); }, {});
 }
 
-// A lambda or other callable with a single call operator, with one spec per parameter.
+// A lambda or other callable with a single call operator, with one declaration per parameter.
 template <class Callable, std::size_t Count>
 RemotingFunction MakeFunction(std::string_view name, Callable callable,
-                              const ArgumentSpec (&specs)[Count]) {
+                              const ArgumentDeclaration (&declarations)[Count]) {
   using Traits = remoting_detail::CallableTraits<Callable>;
-  static_assert(Count == Traits::kArity, "one ArgumentSpec per parameter");
-  return Traits::Make(name, std::move(callable), specs);
+  static_assert(Count == Traits::kArity, "one ArgumentDeclaration per parameter");
+  return Traits::Make(name, std::move(callable), declarations);
 }
 
 template <class Callable>
 RemotingFunction MakeFunction(std::string_view name, Callable callable) {
   using Traits = remoting_detail::CallableTraits<Callable>;
-  static_assert(Traits::kArity == 0, "a callable with parameters needs one ArgumentSpec each");
+  static_assert(Traits::kArity == 0,
+                "a callable with parameters needs one ArgumentDeclaration each");
   return Traits::Make(name, std::move(callable), {});
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "binding/binding_value_record.h"
-#include "runtime/event_names.h"
+#include "contract/event_names.h"
 #include "runtime/event_payload.h"
 #include "runtime/json_api_client.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "binding/binding_value_record.h"
-#include "runtime/allocation_counters.h"
-#include "runtime/fatal_error.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/fatal_error.h"
 #include "runtime/host_entry_guard.h"
 
 namespace dul {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "binding/binding_result.h"
-#include "runtime/host_contract.h"
+#include "contract/host_contract.h"
 
 namespace Zorv {
 class BindingTypeRegistry;

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "foundation/format_text.h"
+#include "foundation/logger.h"
 #include "runtime/event_payload.h"
-#include "runtime/format_text.h"
-#include "runtime/logger.h"
 #include "runtime/plugin_core.h"
 
 namespace dul {

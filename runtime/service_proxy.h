@@ -14,8 +14,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "foundation/fnv1a.h"
 #include "platform/mutex.h"
-#include "runtime/fnv1a.h"
 #include "runtime/plugin_manager_types.h"
 
 namespace dul {

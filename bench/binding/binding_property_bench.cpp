@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "binding/binding_property.h"
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace {
 

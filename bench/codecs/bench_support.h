@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/codecs/document_generator.h"
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace dul::bench {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "bench/codecs/bench_support.h"
-#include "binding/page_source.h"
+#include "binding/storage/page_source.h"
 
 namespace dul::bench {
 namespace {

@@ -14,8 +14,8 @@
 #include "binding/binding_type_registry.h"
 #include "binding/native_conversion.h"
 #include "codecs/json_reader.h"
+#include "foundation/allocation_counters.h"
 #include "plugin/item_sets_api.h"
-#include "runtime/allocation_counters.h"
 #include "runtime/remoting.h"
 #include "tests/plugin/item_sets_test_plugin.h"
 
@@ -207,7 +207,7 @@ void GetRegexMatch(benchmark::State& state) {
 }
 
 void GetRouteMatch(benchmark::State& state) {
-  const RouteTemplate& route = TheFixture().remoting.route(0).path;
+  const RouteTemplate& route = TheFixture().remoting.routeTable()[0].path;
   const std::string_view path = kPath;
   std::vector<std::string_view> captures;
   if (!route.Match(path, captures) || captures.size() != 1 ||

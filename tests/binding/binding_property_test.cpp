@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "binding/binding_storage.h"
-#include "binding/page_source.h"
-#include "runtime/allocation_counters.h"
+#include "binding/storage/page_source.h"
+#include "foundation/allocation_counters.h"
 
 namespace Zorv {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "binding/binding_type_builder.h"
 #include "binding/binding_type_registry.h"
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace Zorv::Tests {
 enum class RecordTestMood : std::int32_t { kCalm = 1 };

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/allocation_counters.h"
-#include "runtime/format_text.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/format_text.h"
 
 namespace Zorv {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace Zorv {
 namespace {

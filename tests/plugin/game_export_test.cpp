@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codecs/json_reader.h"
-#include "host/peer.h"
+#include "host/core/peer.h"
 #include "plugin/item_sets_types.h"
 #include "plugin/local_item_sets_cache.h"
 #include "tests/support/hosted_plugin.h"

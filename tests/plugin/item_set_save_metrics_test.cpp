@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/peer.h"
+#include "host/core/peer.h"
 #include "tests/support/hosted_plugin.h"
 #include "tests/support/telemetry_fixture.h"
 

@@ -2,10 +2,10 @@
 // registered in its registry: the names, tags and registry the service itself would have.
 #pragma once
 
+#include "contract/host_contract.h"
+#include "contract/plugin_api_version.h"
 #include "plugin/item_sets_plugin.h"
 #include "plugin/item_sets_types.h"
-#include "runtime/host_contract.h"
-#include "runtime/plugin_api_version.h"
 #include "runtime/plugin_base.h"
 
 namespace dul::testing {

@@ -1,9 +1,9 @@
 // Loads the real shared library through its export, as the platform does.
 #include <gtest/gtest.h>
 
-#include "host/host_clock.h"
-#include "host/host_runtime.h"
-#include "host/plugin_loader.h"
+#include "host/core/host_clock.h"
+#include "host/core/host_runtime.h"
+#include "host/core/plugin_loader.h"
 
 namespace dul {
 namespace {
@@ -32,7 +32,7 @@ TEST(LoadDulItemSets, HandshakeInitializeAndDestroy) {
   EXPECT_EQ(subscriptions[5].name,
             "OnJsonApiEvent_dul-player-preferences_v1_player-preferences-ready");
 
-  const host::MemoryStats stats = loader.ReadMemoryStats();
+  const AllocationStats stats = loader.ReadMemoryStats();
   EXPECT_GT(stats.allocations, 0u);
   EXPECT_GE(stats.bytesAllocated, stats.bytesFreed);
   EXPECT_GE(stats.peakLiveBytes, stats.bytesAllocated - stats.bytesFreed);

@@ -17,9 +17,9 @@
 
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
-#include "host/host_runtime.h"
-#include "host/plugin_loader.h"
-#include "runtime/event_names.h"
+#include "contract/event_names.h"
+#include "host/core/host_runtime.h"
+#include "host/core/plugin_loader.h"
 #include "tests/support/directory_link.h"
 #include "tests/support/temporary_tree.h"
 

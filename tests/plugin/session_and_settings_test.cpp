@@ -6,9 +6,9 @@
 #include <string>
 
 #include "codecs/json_reader.h"
-#include "host/peer.h"
+#include "contract/event_names.h"
+#include "host/core/peer.h"
 #include "plugin/item_sets_plugin.h"
-#include "runtime/event_names.h"
 #include "tests/support/hosted_plugin.h"
 
 namespace dul::item_sets {

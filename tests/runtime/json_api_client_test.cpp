@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "codecs/json_reader.h"
-#include "host/peer.h"
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
+#include "host/core/peer.h"
 #include "tests/support/hosted_plugin.h"
 
 namespace json_api_test {

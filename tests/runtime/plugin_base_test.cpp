@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/allocation_counters.h"
+#include "contract/memory_stats.h"
+#include "foundation/allocation_counters.h"
+#include "foundation/logger.h"
 #include "runtime/load_plugin.h"
-#include "runtime/logger.h"
 #include "runtime/plugin_manager_types.h"
 #include "tests/support/hosted_plugin.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/runtime/log_test_support.h"
+#include "tests/foundation/log_test_support.h"
 
 namespace dul {
 namespace {

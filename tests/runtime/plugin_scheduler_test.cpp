@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/runtime/log_test_support.h"
+#include "tests/foundation/log_test_support.h"
 #include "tests/support/hosted_plugin.h"
 
 namespace dul {

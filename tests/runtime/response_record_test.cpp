@@ -7,7 +7,7 @@
 #include <string>
 
 #include "binding/binding_type_registry.h"
-#include "runtime/allocation_counters.h"
+#include "foundation/allocation_counters.h"
 
 namespace dul {
 namespace {

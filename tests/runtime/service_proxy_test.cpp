@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/logger.h"
+#include "foundation/logger.h"
 #include "tests/support/hosted_plugin.h"
 
 namespace dul {

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <memory>
 
-#include "host/peer.h"
+#include "host/core/peer.h"
 #include "tests/support/hosted_plugin.h"
 #include "tests/support/telemetry_fixture.h"
 

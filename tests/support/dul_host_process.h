@@ -18,7 +18,7 @@
 
 #include "binding/binding_result.h"
 #include "codecs/json_reader.h"
-#include "host/host_record.h"
+#include "host/app/host_record.h"
 #include "platform/child_process.h"
 #include "platform/process.h"
 #include "tests/support/temporary_tree.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "host/peer.h"
+#include "host/core/peer.h"
 #include "tests/support/hosted_plugin.h"
 
 namespace dul::testing {

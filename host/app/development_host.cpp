@@ -1,0 +1,208 @@
+#include "host/app/development_host.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "contract/plugin_api_version.h"
+#include "contract/plugin_name.h"
+#include "foundation/logger.h"
+#include "host/core/request_records.h"
+#include "platform/clock.h"
+
+namespace dul::host {
+namespace {
+
+PeerAnswer Stopping() {
+  return PeerAnswer::Error(503, "dul-host is shutting down");
+}
+
+std::unique_ptr<HostClock> MakeClock(ClockKind kind) {
+  if (kind == ClockKind::kVirtual)
+    return std::make_unique<VirtualClock>();
+  return std::make_unique<RealClock>();
+}
+
+Zorv::BindingProperty MemoryOf(const AllocationStats& stats) {
+  Zorv::BindingProperty memory;
+  memory.Member("peakLiveBytes") = stats.peakLiveBytes;
+  memory.Member("liveAllocationsAtPeak") = stats.liveAllocationsAtPeak;
+  memory.Member("bytesAllocated") = stats.bytesAllocated;
+  memory.Member("allocations") = stats.allocations;
+  memory.Member("bytesFreed") = stats.bytesFreed;
+  memory.Member("frees") = stats.frees;
+  return memory;
+}
+
+Zorv::BindingProperty PluginOf(const PluginLoader& loader) {
+  const char* shortName = loader.handshake().shortName;
+  const std::string name = shortName != nullptr ? shortName : "";
+  const ApiVersion version = loader.pluginVersion();
+  Zorv::BindingProperty plugin;
+  plugin.Member("name") = name;
+  plugin.Member("fullName") = MakePluginName(name, "backend", "").fullName;
+  plugin.Member("apiVersion") =
+      PluginApiVersion{version.major, version.minor, version.patch, {}, {}}.Text();
+  return plugin;
+}
+
+}  // namespace
+
+DevelopmentHost::DevelopmentHost(const HostOptions& options,
+                                 std::unique_ptr<PlatformServices> services, EventJournal& journal)
+    : options_(options),
+      journal_(journal),
+      clock_(MakeClock(options.clock)),
+      services_(std::move(services)),
+      runtime_(*clock_),
+      startNanoseconds_(platform::MonotonicNanoseconds()),
+      loop_([this] { return RunDueCallbacks(); }) {}
+
+DevelopmentHost::~DevelopmentHost() {
+  Stop();
+}
+
+template <typename Work>
+PeerAnswer DevelopmentHost::OnLoop(Work&& work) {
+  if (stopping_.load())
+    return Stopping();
+  std::optional<PeerAnswer> answer = loop_.Call([&]() -> PeerAnswer {
+    if (!runtime_.running())
+      return Stopping();
+    PeerAnswer result = work();
+    PrintNewLogLines();
+    return result;
+  });
+  return answer ? std::move(*answer) : Stopping();
+}
+
+Outcome DevelopmentHost::Start() {
+  loop_.Start();
+  std::optional<Outcome> started = loop_.Call([this] { return StartOnLoop(); });
+  return started ? std::move(*started) : Outcome::Failed("the host's loop is not running");
+}
+
+Outcome DevelopmentHost::StartOnLoop() {
+  if (!loader_.Load(options_.pluginPath, "load_dul_item_sets", options_.hostVersion))
+    return Outcome::Failed(loader_.error());
+  if (Outcome installed = services_->Install(runtime_); !installed.ok())
+    return installed;
+  runtime_.AddObserver([this](const PublishedEvent& event) {
+    journal_.Append(event.name, ResourceEventJson(event.payload));
+  });
+  router_ = EndpointRouter(loader_.handshake().endpointTable);
+  const bool initialized = runtime_.Start(loader_);
+  PrintNewLogLines();
+  if (!initialized) {
+    runtime_.Stop();
+    return Outcome::Failed("the plugin's initialize returned false");
+  }
+  services_->AfterInitialize();
+  PrintNewLogLines();
+  return Outcome::Ok();
+}
+
+void DevelopmentHost::Stop() {
+  if (stopping_.exchange(true))
+    return;
+  loop_.RunAndWait([this] {
+    runtime_.Stop();
+    PrintNewLogLines();
+  });
+  loop_.Stop();
+  {
+    std::lock_guard lock(stopMutex_);
+    pluginDestroyed_ = true;
+  }
+  stopped_.notify_all();
+}
+
+bool DevelopmentHost::WaitUntilStopped(double seconds) {
+  std::unique_lock lock(stopMutex_);
+  return stopped_.wait_for(lock, std::chrono::duration<double>(seconds),
+                           [this] { return pluginDestroyed_; });
+}
+
+std::optional<double> DevelopmentHost::RunDueCallbacks() {
+  if (!runtime_.running())
+    return std::nullopt;
+  // Work due now runs before the next request on either clock, as on the platform.
+  if (runtime_.RunDue() > 0)
+    PrintNewLogLines();
+  const std::optional<double> due = runtime_.NextDueSeconds();
+  if (!due || std::isinf(*due))
+    return std::nullopt;
+  const double wait = *due - clock_->NowSeconds();
+  // A virtual clock stands still: nothing later falls due before it is advanced.
+  if (options_.clock == ClockKind::kVirtual && wait > 0)
+    return std::nullopt;
+  return wait;
+}
+
+PeerAnswer DevelopmentHost::CallPlugin(const PeerRequest& request) {
+  const std::int64_t start = platform::MonotonicNanoseconds();
+  PeerAnswer answer = runtime_.CallPlugin(request);
+  pluginNanoseconds_ += static_cast<std::uint64_t>(platform::MonotonicNanoseconds() - start);
+  pluginCalls_++;
+  return answer;
+}
+
+PeerAnswer DevelopmentHost::Handle(const PeerRequest& request) {
+  return OnLoop([&] {
+    if (router_.Choose(request.method, request.methodName, request.path))
+      return CallPlugin(request);
+    return services_->Answer(request);
+  });
+}
+
+PeerAnswer DevelopmentHost::Status() {
+  return OnLoop([&] {
+    Zorv::BindingProperty status;
+    status.Member("plugin") = PluginOf(loader_);
+    status.Member("memory") = MemoryOf(loader_.ReadMemoryStats());
+    status.Member("pendingCallbacks") = static_cast<std::uint64_t>(runtime_.PendingCallbackCount());
+    status.Member("uptimeSeconds") =
+        static_cast<double>(platform::MonotonicNanoseconds() - startNanoseconds_) / 1e9;
+    return PeerAnswer::Value(std::move(status));
+  });
+}
+
+PeerAnswer DevelopmentHost::Advance(double seconds) {
+  if (options_.clock != ClockKind::kVirtual)
+    return PeerAnswer::Error(400, "The clock is real: start dul-host with --clock virtual");
+  if (!(seconds >= 0.0 && seconds <= kLongestClockAdvanceSeconds))
+    return PeerAnswer::Error(400, "\"seconds\" must be a number from 0 to 86400");
+  return OnLoop([&] {
+    Zorv::BindingProperty result;
+    result.Member("callbacksRun") = static_cast<std::uint64_t>(runtime_.AdvanceBy(seconds));
+    result.Member("clockSeconds") = runtime_.NowSeconds();
+    result.Member("pendingCallbacks") = static_cast<std::uint64_t>(runtime_.PendingCallbackCount());
+    return PeerAnswer::Value(std::move(result));
+  });
+}
+
+PeerAnswer DevelopmentHost::SetFaultRules(const Zorv::BindingProperty& rules) {
+  return OnLoop([&] { return services_->SetFaultRules(rules); });
+}
+
+PeerAnswer DevelopmentHost::ListFaultRules() {
+  return OnLoop([&] { return PeerAnswer::Value(services_->ListFaultRules()); });
+}
+
+PeerAnswer DevelopmentHost::ClearFaultRules() {
+  return OnLoop([&] {
+    services_->ClearFaultRules();
+    return PeerAnswer{};
+  });
+}
+
+void DevelopmentHost::PrintNewLogLines() {
+  const std::vector<HostLogLine>& lines = runtime_.logLines();
+  for (; printedLogLines_ < lines.size(); ++printedLogLines_) {
+    const HostLogLine& line = lines[printedLogLines_];
+    if (line.level >= options_.logLevel)
+      std::printf("plugin log %s| %s\n", LogLevelText(line.level), line.message.c_str());
+  }
+}
+
+}  // namespace dul::host

@@ -1,0 +1,105 @@
+#include "host/app/event_journal.h"
+
+#include "codecs/json_writer.h"
+#include "host/services/resource_event_publisher.h"
+
+namespace dul::host {
+namespace {
+
+// A line break in a field would end it early and let the rest pose as another field.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r')
+      c = ' ';
+  }
+  return text;
+}
+
+std::string EventTypeName(const Zorv::BindingProperty& type) {
+  std::int64_t number = -1;
+  switch (type.Kind()) {
+    case Zorv::BindingPropertyKind::kString:
+      return std::string(type.GetString());
+    case Zorv::BindingPropertyKind::kUnsigned:
+      number = type.GetUnsigned(0) < 3 ? static_cast<std::int64_t>(type.GetUnsigned(0)) : -1;
+      break;
+    case Zorv::BindingPropertyKind::kSigned:
+      number = type.GetSigned(-1);
+      break;
+    case Zorv::BindingPropertyKind::kEnum:
+      number = type.GetEnum().value;
+      break;
+    default:
+      break;
+  }
+  return number >= 0 && number < 3
+             ? std::string(ResourceEventTypeName(static_cast<ResourceEventType>(number)))
+             : std::string();
+}
+
+}  // namespace
+
+std::uint64_t EventJournal::Append(std::string name, std::string data) {
+  std::uint64_t id = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+      return 0;
+    id = ++newestId_;
+    backlog_.push_back(JournalEntry{id, OneLine(std::move(name)), OneLine(std::move(data))});
+    bytes_ += backlog_.back().data.size();
+    while (backlog_.size() > capacity_ || (backlog_.size() > 1 && bytes_ > byteBudget_)) {
+      bytes_ -= backlog_.front().data.size();
+      backlog_.pop_front();
+    }
+  }
+  appended_.notify_all();
+  return id;
+}
+
+JournalRead EventJournal::ReadAfter(std::uint64_t lastSeenId, std::chrono::milliseconds wait) {
+  std::unique_lock lock(mutex_);
+  if (lastSeenId > newestId_)
+    lastSeenId = 0;
+  appended_.wait_for(lock, wait, [&] { return closed_ || newestId_ > lastSeenId; });
+  JournalRead read;
+  read.closed = closed_;
+  const std::uint64_t oldestKept = backlog_.empty() ? newestId_ + 1 : backlog_.front().id;
+  if (oldestKept > lastSeenId + 1)
+    read.missed = oldestKept - lastSeenId - 1;
+  for (const JournalEntry& entry : backlog_) {
+    if (entry.id > lastSeenId)
+      read.entries.push_back(entry);
+  }
+  return read;
+}
+
+std::uint64_t EventJournal::newestId() const {
+  std::lock_guard lock(mutex_);
+  return newestId_;
+}
+
+void EventJournal::Close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  appended_.notify_all();
+}
+
+std::string FormatServerSentEvent(const JournalEntry& entry) {
+  return "id: " + std::to_string(entry.id) + "\nevent: " + entry.name + "\ndata: " + entry.data +
+         "\n\n";
+}
+
+std::string ResourceEventJson(const Zorv::BindingProperty& payload) {
+  Zorv::BindingProperty event;
+  const bool isResourceEvent =
+      payload.Kind() == Zorv::BindingPropertyKind::kStructure && payload.Contains("uri");
+  event.Member("uri") = isResourceEvent ? payload.Find("uri").GetString() : std::string_view();
+  event.Member("eventType") = isResourceEvent ? EventTypeName(payload.Find("eventType")) : "";
+  event.Member("data") = isResourceEvent ? payload.Find("data") : payload;
+  return Zorv::WriteJson(event, nullptr, nullptr);
+}
+
+}  // namespace dul::host

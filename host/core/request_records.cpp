@@ -1,0 +1,142 @@
+#include "host/core/request_records.h"
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "binding/binding_result.h"
+#include "binding/binding_value_record.h"
+#include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
+
+namespace dul::host {
+
+namespace {
+
+constexpr std::uint32_t kMethodNamed = 8;
+constexpr std::uint32_t kKindBorrowedBytes = 7;
+constexpr std::uint32_t kStreamReadSize = 4096;
+
+// Reads a streamed response of the plugin whole; false when a read fails.
+bool ReadWholeStream(const DulHostResponseRecord& response, std::string& text) {
+  const DulStreamReadFunction read = response.streamRead;
+  const DulStreamHandle stream = response.stream;
+  std::array<char, kStreamReadSize> buffer{};
+  for (;;) {
+    std::uint32_t byteCount = kStreamReadSize;
+    std::uint8_t more = 0;
+    if (read(stream, buffer.data(), &byteCount, &more) == 0 || byteCount > kStreamReadSize)
+      return false;
+    text.append(buffer.data(), byteCount);
+    if (more == 0)
+      return true;
+  }
+}
+
+void ReadStreamedBody(const DulHostResponseRecord& response, PeerAnswer& answer) {
+  std::string text;
+  const bool complete = ReadWholeStream(response, text);
+  const DulStreamCloseFunction close = response.streamClose;
+  if (close != nullptr)
+    close(response.stream);
+  Zorv::BindingResult parsed = Zorv::ParseJson(text);
+  if (!complete || !parsed.ok()) {
+    answer.status = 500;
+    answer.errorText = complete ? std::string(parsed.ErrorText()) : "Stream read error";
+    return;
+  }
+  answer.body = parsed.TakeValue();
+}
+
+PeerAnswer ReadPluginResponse(DulHostResponseRecord& response) {
+  PeerAnswer answer;
+  answer.status = response.status;
+  const char* errorText = response.errorText;
+  if (errorText != nullptr)
+    answer.errorText = errorText;
+  const DulBindingValueRecord body = response.body;
+  if (response.streamRead != nullptr) {
+    ReadStreamedBody(response, answer);
+  } else if (body.kind != 0) {
+    Zorv::BindingResult read;
+    Zorv::ReadValueRecord(read, body, "body");
+    if (read.ok())
+      answer.body = read.TakeValue();
+    else
+      answer = PeerAnswer::Error(500, std::string(read.ErrorText()));
+  }
+  const DulResponseReleaseFunction release = response.release;
+  if (release != nullptr)
+    release(&response);
+  return answer;
+}
+
+}  // namespace
+
+std::string MethodNameOf(std::uint32_t method, const char* methodText) {
+  static constexpr std::array<const char*, 8> kNames = {"",        "DELETE", "GET",  "HEAD",
+                                                        "OPTIONS", "PATCH",  "POST", "PUT"};
+  if (method == kMethodNamed)
+    return methodText != nullptr ? methodText : "";
+  return method < kNames.size() ? kNames[method] : "";
+}
+
+bool ReadPeerRequest(const DulHostRequestRecord& record, PeerRequest& request, std::string& error) {
+  request.method = record.method;
+  request.methodName = MethodNameOf(record.method, record.methodText);
+  const std::string_view url = record.url != nullptr ? record.url : "";
+  const std::size_t question = url.find('?');
+  request.path = url.substr(0, question);
+  if (question != std::string_view::npos)
+    request.query = url.substr(question + 1);
+  if (record.argumentCount > 1) {
+    error = "A request carries at most one argument";
+    return false;
+  }
+  if (record.arguments == nullptr || record.argumentCount == 0)
+    return true;
+  const DulBindingValueRecord body = record.arguments[0].value;
+  if (body.kind == 0)
+    return true;
+  if (const std::optional<std::string_view> bytes = Zorv::ValueRecordBytes(body)) {
+    request.body.assign(*bytes);
+    request.contentType = record.contentType != nullptr
+                              ? std::string(record.contentType, record.contentTypeLength)
+                              : "application/octet-stream";
+    return true;
+  }
+  Zorv::BindingResult read;
+  Zorv::ReadValueRecord(read, body, "body");
+  if (!read.ok()) {
+    error = std::string(read.ErrorText());
+    return false;
+  }
+  request.body = Zorv::WriteJson(read.value(), nullptr, nullptr);
+  request.contentType = "application/json";
+  return true;
+}
+
+PeerAnswer DispatchToEndpoint(const DulEndpointTable& table, std::uint32_t endpointIndex,
+                              const PeerRequest& request, DulPluginHandle plugin) {
+  const std::string url = request.query.empty() ? request.path : request.path + "?" + request.query;
+  DulRequestArgument argument{};
+  argument.value.kind = kKindBorrowedBytes;
+  argument.value.payload.span.data = request.body.data();
+  argument.value.payload.span.length = static_cast<std::uint32_t>(request.body.size());
+  const bool hasBody = !request.body.empty() || !request.contentType.empty();
+  DulHostRequestRecord record{};
+  record.method = request.method;
+  record.url = url.c_str();
+  record.arguments = hasBody ? &argument : nullptr;
+  record.argumentCount = hasBody ? 1 : 0;
+  record.endpointIndex = endpointIndex;
+  record.contentTypeLength = static_cast<std::uint32_t>(request.contentType.size());
+  record.contentType = request.contentType.empty() ? nullptr : request.contentType.c_str();
+  record.plugin = plugin;
+  record.methodText = request.method == kMethodNamed ? request.methodName.c_str() : nullptr;
+  DulHostResponseRecord response{};
+  table.dispatch(table.plugin, &response, &record);
+  return ReadPluginResponse(response);
+}
+
+}  // namespace dul::host

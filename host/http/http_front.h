@@ -1,0 +1,76 @@
+// HttpFront: dul-host's HTTP server on 127.0.0.1. Every request must carry the access token
+// (unless authentication is off). Requests for the plugin's endpoints and the services' paths go
+// to the DevelopmentHost; "/dul-host/v1/" holds the host's own resources: status, events (a
+// Server-Sent Events stream), faults, clock/advance and shutdown.
+//
+// Error answers carry {"httpStatus": N, "message": "..."}. Bodies above kLargestRequestBody are
+// refused with 413 before they are read.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "host/app/access_token.h"
+#include "host/app/development_host.h"
+#include "host/app/event_journal.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace dul::host {
+
+inline constexpr std::size_t kLargestRequestBody = 8 * 1024 * 1024;
+inline constexpr std::string_view kHostResourcePrefix = "/dul-host/v1/";
+
+class HttpFront {
+ public:
+  // `token` null: no authentication. `requestShutdown` is called by POST /dul-host/v1/shutdown;
+  // whoever owns the host then stops it.
+  HttpFront(DevelopmentHost& host, EventJournal& journal, std::optional<AccessToken> token,
+            std::function<void()> requestShutdown);
+  ~HttpFront();
+  HttpFront(const HttpFront&) = delete;
+  HttpFront& operator=(const HttpFront&) = delete;
+
+  // Binds 127.0.0.1:`port` (0: a free port) and serves on a thread of its own; the port bound,
+  // or nothing when it cannot bind.
+  std::optional<std::uint16_t> Listen(std::uint16_t port);
+  // Stops accepting, lets the requests in progress end, and joins the server's threads.
+  void Stop();
+
+  // Time spent in the request handlers (HTTP parsing and writing excluded), for comparison with
+  // the time spent in the plugin.
+  std::uint64_t handlerNanoseconds() const { return handlerNanoseconds_.load(); }
+  std::uint64_t handledRequests() const { return handledRequests_.load(); }
+
+ private:
+  void Route();
+  bool Authorized(const httplib::Request& request, httplib::Response& response) const;
+  void ServeForward(const httplib::Request& request, httplib::Response& response);
+  void ServeHostResource(const httplib::Request& request, httplib::Response& response);
+  void ServeEvents(const httplib::Request& request, httplib::Response& response);
+  void ServeFaults(const httplib::Request& request, httplib::Response& response);
+  void ServeAdvance(const httplib::Request& request, httplib::Response& response);
+  void ServeShutdown(httplib::Response& response);
+
+  DevelopmentHost& host_;
+  EventJournal& journal_;
+  std::optional<AccessToken> token_;
+  std::function<void()> requestShutdown_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
+  std::atomic<std::uint64_t> handlerNanoseconds_{0};
+  std::atomic<std::uint64_t> handledRequests_{0};
+};
+
+}  // namespace dul::host

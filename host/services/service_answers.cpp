@@ -1,0 +1,43 @@
+#include "host/services/service_answers.h"
+
+#include <utility>
+
+#include "binding/binding_result.h"
+#include "codecs/json_reader.h"
+
+namespace dul::host {
+
+PeerAnswer NotFound(const PeerRequest& request) {
+  return PeerAnswer::Error(404, "Not Found: " + request.path);
+}
+
+PeerAnswer MethodNotAllowed(const PeerRequest& request, std::string_view allowed) {
+  return PeerAnswer::Error(405, "Method " + request.methodName + " is not allowed on " +
+                                    request.path + " (allowed: " + std::string(allowed) + ")");
+}
+
+PeerAnswer BadRequest(std::string message) {
+  return PeerAnswer::Error(400, std::move(message));
+}
+
+std::optional<Zorv::BindingProperty> ReadJsonBody(const PeerRequest& request, std::string& error) {
+  if (request.body.find_first_not_of(" \t\r\n") == std::string::npos) {
+    error = "A JSON body is required";
+    return std::nullopt;
+  }
+  Zorv::BindingResult parsed = Zorv::ParseJson(request.body);
+  if (!parsed.ok()) {
+    error = "The body is not JSON: " + std::string(parsed.ErrorText());
+    return std::nullopt;
+  }
+  return parsed.TakeValue();
+}
+
+bool SplitPath(std::string_view path, std::string_view prefix, std::string_view& rest) {
+  if (path.size() <= prefix.size() || path.substr(0, prefix.size()) != prefix)
+    return false;
+  rest = path.substr(prefix.size());
+  return true;
+}
+
+}  // namespace dul::host
