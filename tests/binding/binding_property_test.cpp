@@ -157,17 +157,24 @@ TEST(BindingProperty, ReadOnlyAccessNeverChangesTheValue) {
   EXPECT_EQ(list.Size(), 1u);
 }
 
-// Catches member order that is case-folded, insertion-ordered or signed-char ordered.
+// Catches member order that is case-folded, insertion-ordered or signed-char ordered, and names
+// that agree on their first eight bytes (a chunk's search key) taken for one another.
 TEST(BindingProperty, MembersWalkInByteOrder) {
   BindingProperty value;
-  for (const char* name : {"b", "a", "B", "\xC3\xA9", "z", ""})
+  const std::vector<std::string> inserted = {
+      "b", "abcdefghij", "a", "B", "\xC3\xA9", "abcdefgh", "z", "", "abcdefghik", "abcdefghi"};
+  for (const std::string& name : inserted)
     value.Member(name) = name;
   std::vector<std::string> names;
   for (const auto& [name, member] : std::as_const(value).Members()) {
     EXPECT_EQ(member.GetString(), name);
     names.emplace_back(name);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"", "B", "a", "b", "z", "\xC3\xA9"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"", "B", "a", "abcdefgh", "abcdefghi", "abcdefghij",
+                                             "abcdefghik", "b", "z", "\xC3\xA9"}));
+  for (const std::string& name : inserted)
+    EXPECT_EQ(std::as_const(value).Find(name).GetString(), name);
+  EXPECT_TRUE(std::as_const(value).Find("abcdefghiz").IsEmpty());
 }
 
 // Catches chunk splits that lose, duplicate or misorder members, and member references that

@@ -27,7 +27,8 @@ void ExpectAll(const std::vector<FormatCase>& cases) {
   }
 }
 
-// Catches placeholders filled from the wrong argument or parsed as printf where they are numbered.
+// Catches placeholders filled from the wrong argument or parsed as printf where they are numbered,
+// and an explicit zero precision taken for none.
 TEST(FormatTextTest, NumberedPlaceholdersPickTheirArguments) {
   ExpectAll({
       {"%1 which supports plugin API %2 is not compatible with core's plugin API %3",
@@ -42,6 +43,8 @@ TEST(FormatTextTest, NumberedPlaceholdersPickTheirArguments) {
       {"%1 %s %s", {"a", "b", "c"}, "a a b"},    // an explicit number does not move the sequence
       {"%4d|%4s|", {12, 3, "x"}, "  12|   3|"},  // %4 beyond three arguments is a width
       {"%2$-4s|%1$.2s|", {"abc", "de"}, "de  |ab|"},
+      // An explicit zero precision is a precision, not its absence.
+      {"%1$.0f|%2$.0s|", {1.5, "abc"}, "2||"},
   });
 }
 

@@ -95,34 +95,13 @@ TEST_F(HostSchedulerTest, RepeatingCallbacksRunEachTimeTheyFallDue) {
   EXPECT_EQ(TakeRan(), (Ran{{"spin", 0.0}, {"tick", 1.0}, {"tick", 2.0}, {"tick", 3.0}}));
 }
 
-// A plugin with routes whose handlers answer with their label.
+// A plugin with one endpoint, which answers with its path segment.
 class RoutedPlugin : public PluginBase {
  public:
   void RegisterApi() override {
-    AddLabelled("/a/{x}", RequestMethod::kGet, "route 0", {"x"});
-    AddLabelled("/a/b", RequestMethod::kGet, "route 1", {});
-    AddLabelled("/{y}/b", RequestMethod::kGet, "route 2", {"y"});
-    AddLabelled("/files/{+rest}", RequestMethod::kAny, "route 3", {"rest"});
-  }
-
- private:
-  void AddLabelled(const char* path, RequestMethod method, std::string label,
-                   std::vector<std::string> names) {
-    RemotingFunction function;
-    function.name = label;
-    for (const std::string& name : names) {
-      ArgumentDescriptor argument;
-      argument.name = name;
-      argument.nameHash = Fnv1a(name);
-      argument.shape.kind = Zorv::BindingTypeKind::kObject;
-      function.arguments.push_back(argument);
-    }
-    function.invoke = [label](auto, const auto&, const auto&) {
-      CallResult call;
-      call.result = label;
-      return call;
-    };
-    remoting().AddRoute(path, method, std::move(function));
+    remoting().AddRoute(
+        "/{y}/b", RequestMethod::kGet,
+        MakeFunction("Own", [](std::string y) { return "own " + y; }, {PathArg("y")}));
   }
 };
 
@@ -160,7 +139,7 @@ TEST(HostRuntime, RoutesThePluginsRequestsToPeersAndItsOwnEndpoints) {
   const RequestResult<std::string> own =
       RequestValue<std::string>(*hosted.plugin, RequestMethod::kGet, "/c/b");
   ASSERT_TRUE(own.ok()) << own.error().message;
-  EXPECT_EQ(own.value(), "route 2");
+  EXPECT_EQ(own.value(), "own c");
   const RequestResult<std::string> nobody =
       RequestValue<std::string>(*hosted.plugin, RequestMethod::kGet, "/nowhere/at/all");
   ASSERT_FALSE(nobody.ok());
