@@ -1,5 +1,5 @@
 // LogTarget: one destination of log records (a console, the host). The process-wide logger
-// (runtime/logger.h) hands every record that passes its own filters to each attached target whose
+// (foundation/logger.h) hands every record that passes its own filters to each attached target whose
 // level and category masks accept it; the target then writes it.
 //
 //   auto target = std::make_unique<MyTarget>();
