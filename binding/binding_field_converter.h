@@ -26,10 +26,11 @@ class BindingFieldConverter {
                            std::string_view name, const BindingTypeDescriptor* referenced,
                            const BindingTypeRegistry& registry, std::size_t position) const = 0;
 
-  // Writes the native field into result.
-  virtual void ToBinding(BindingResult& result, const void* field,
-                         const BindingTypeDescriptor* referenced,
-                         const BindingTypeRegistry& registry) const = 0;
+  // Writes the native field into `target` in place; a failure goes to result, after which
+  // target is not touched again.
+  virtual void WriteBinding(BindingResult& result, BindingProperty& target, const void* field,
+                            const BindingTypeDescriptor* referenced,
+                            const BindingTypeRegistry& registry) const = 0;
 
   virtual ~BindingFieldConverter() = default;
 };

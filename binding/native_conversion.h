@@ -33,6 +33,12 @@ void FromBinding(BindingResult& result, T& target, const BindingProperty& input,
                  std::string_view name, const BindingTypeRegistry& registry);
 template <class T>
 void ToBinding(BindingResult& result, const T& value, const BindingTypeRegistry& registry);
+// Writes `value` into `target` where it stands, a value of its final tree, so that no level is
+// built apart and copied in. A failure goes to `result` (which may own the tree `target` is in):
+// after one, `target` is never touched again.
+template <class T>
+void WriteBinding(BindingResult& result, BindingProperty& target, const T& value,
+                  const BindingTypeRegistry& registry);
 
 // The type-independent steps the templates below are made of.
 namespace conversion {
@@ -66,8 +72,8 @@ void FailSerialization(BindingResult& result, std::string_view readableTypeName)
 void ReadRecord(BindingResult& result, void* target, const BindingProperty& input,
                 std::string_view name, const BindingTypeDescriptor& descriptor,
                 const BindingTypeRegistry& registry);
-void WriteRecord(BindingResult& result, const void* source, const BindingTypeDescriptor& descriptor,
-                 const BindingTypeRegistry& registry);
+void WriteRecord(BindingResult& result, BindingProperty& target, const void* source,
+                 const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry);
 std::int32_t ReadEnumStorage(const void* source, std::size_t width);
 
 template <class T>
@@ -107,24 +113,6 @@ void ReadMap(BindingResult& result, std::map<std::string, Value>& target,
     FromBinding(result, target[std::string(key)], value, name, registry);
     if (!result.ok())
       return;
-  }
-}
-
-// Writes each element into a fresh result; the first failure becomes the whole result's.
-template <class Each>
-void WriteElements(BindingResult& result, std::size_t count, Each writeOne) {
-  BindingProperty& collection = result.ResetValue();
-  collection.SetCollection();
-  collection.Reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    BindingResult element;
-    writeOne(element, i);
-    if (!element.ok()) {
-      const std::string message(element.ErrorText());
-      result.SetError(message);
-      return;
-    }
-    result.value().PushBack() = std::move(element.value());
   }
 }
 
@@ -180,38 +168,44 @@ void FromBinding(BindingResult& result, T& target, const BindingProperty& input,
 }
 
 template <class T>
-void ToBinding(BindingResult& result, const T& value, const BindingTypeRegistry& registry) {
+void WriteBinding(BindingResult& result, BindingProperty& target, const T& value,
+                  const BindingTypeRegistry& registry) {
   constexpr BindingTypeKind kKind = BindingKindOf<T>();
   if constexpr (kKind == BindingTypeKind::kEnum) {
-    const std::int32_t number = conversion::ReadEnumStorage(&value, sizeof(T));
-    result = BindingEnumCell{number, StaticType::HashCode<T>().hash};
+    target = BindingEnumCell{conversion::ReadEnumStorage(&value, sizeof(T)),
+                             StaticType::HashCode<T>().hash};
   } else if constexpr (kKind == BindingTypeKind::kVector) {
-    conversion::WriteElements(result, value.size(), [&](BindingResult& element, std::size_t i) {
+    target.SetCollection();
+    target.Reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
       if constexpr (std::is_same_v<typename T::value_type, bool>) {
-        ToBinding(element, static_cast<bool>(value[i]), registry);
+        target.PushBack() = static_cast<bool>(value[i]);
       } else {
-        ToBinding(element, value[i], registry);
+        WriteBinding(result, target.PushBack(), value[i], registry);
+        if (!result.ok())
+          return;
       }
-    });
+    }
   } else if constexpr (kKind == BindingTypeKind::kMap) {
-    result.ResetValue().SetStructure();
+    target.SetStructure();
     for (const auto& [key, element] : value) {
-      BindingResult converted;
-      ToBinding(converted, element, registry);
-      if (!converted.ok())
-        return result.SetError(std::string(converted.ErrorText()));
-      result.value().Member(key) = std::move(converted.value());
+      WriteBinding(result, target.Member(key), element, registry);
+      if (!result.ok())
+        return;
     }
   } else if constexpr (kKind == BindingTypeKind::kStruct) {
     const BindingTypeDescriptor* descriptor = conversion::DescriptorOf<T>(registry);
     if (descriptor == nullptr)
       return conversion::FailUnregisteredOutput(result);
-    conversion::WriteRecord(result, &value, *descriptor, registry);
-  } else if constexpr (kKind == BindingTypeKind::kObject) {
-    result = value;
+    conversion::WriteRecord(result, target, &value, *descriptor, registry);
   } else {
-    result = value;  // scalars, strings and blobs map onto their own kinds
+    target = value;  // scalars, strings, blobs and values map onto their own kinds
   }
+}
+
+template <class T>
+void ToBinding(BindingResult& result, const T& value, const BindingTypeRegistry& registry) {
+  WriteBinding(result, result.ResetValue(), value, registry);
 }
 
 // Converts a native value for output into a document or file; a failure names the type readably.
@@ -233,9 +227,10 @@ class TypedFieldConverter final : public BindingFieldConverter {
                    const BindingTypeRegistry& registry, std::size_t) const override {
     Zorv::FromBinding(result, *static_cast<Field*>(field), input, name, registry);
   }
-  void ToBinding(BindingResult& result, const void* field, const BindingTypeDescriptor*,
-                 const BindingTypeRegistry& registry) const override {
-    Zorv::ToBinding(result, *static_cast<const Field*>(field), registry);
+  void WriteBinding(BindingResult& result, BindingProperty& target, const void* field,
+                    const BindingTypeDescriptor*,
+                    const BindingTypeRegistry& registry) const override {
+    Zorv::WriteBinding(result, target, *static_cast<const Field*>(field), registry);
   }
 };
 

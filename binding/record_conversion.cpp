@@ -62,15 +62,15 @@ void ReadField(BindingResult& result, void* record, const BindingFieldDescriptor
     FailUnregisteredInput(result, field.name);
 }
 
-void WriteField(BindingResult& result, const void* record, const BindingFieldDescriptor& field,
-                const BindingTypeRegistry& registry) {
+void WriteField(BindingResult& result, BindingProperty& target, const void* record,
+                const BindingFieldDescriptor& field, const BindingTypeRegistry& registry) {
   const void* source = static_cast<const char*>(record) + field.offset;
   if (field.converter != nullptr) {
-    return field.converter->ToBinding(result, source, field.shape.referenced, registry);
+    return field.converter->WriteBinding(result, target, source, field.shape.referenced, registry);
   }
   const bool known = VisitScalarField(field.shape.kind, [&](auto* typed) {
     using Field = std::remove_pointer_t<decltype(typed)>;
-    ToBinding(result, *static_cast<const Field*>(source), registry);
+    WriteBinding(result, target, *static_cast<const Field*>(source), registry);
     return true;
   });
   if (!known)
@@ -125,18 +125,23 @@ void ReadRecord(BindingResult& result, void* target, const BindingProperty& inpu
   }
 }
 
-void WriteRecord(BindingResult& result, const void* source, const BindingTypeDescriptor& descriptor,
-                 const BindingTypeRegistry& registry) {
-  result.ResetValue().SetStructure();
+void WriteRecord(BindingResult& result, BindingProperty& target, const void* source,
+                 const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
+  target.SetStructure();
   for (const BindingFieldDescriptor& field : descriptor.fields) {
-    BindingResult converted;
-    WriteField(converted, source, field, registry);
-    if (!converted.ok())
-      return result.SetError(std::string(converted.ErrorText()));
-    if (HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty) && IsOmittable(converted.value())) {
+    if (!HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty)) {
+      WriteField(result, target.Member(field.name), source, field, registry);
+      if (!result.ok())
+        return;
       continue;
     }
-    result.value().Member(field.name) = std::move(converted.value());
+    // Whether it is left out is known only once converted: built apart, moved in when kept.
+    BindingResult converted;
+    WriteField(converted, converted.ResetValue(), source, field, registry);
+    if (!converted.ok())
+      return result.SetError(std::string(converted.ErrorText()));
+    if (!IsOmittable(converted.value()))
+      target.Member(field.name) = std::move(converted.value());
   }
 }
 

@@ -11,7 +11,6 @@
 
 namespace dul::item_sets {
 
-using Zorv::Client::PluginResourceEvent;
 using Zorv::Client::PluginResourceEventType;
 using Zorv::Client::ItemSets::Api::ItemSet;
 using Zorv::Client::ItemSets::Api::ItemSets;
@@ -54,18 +53,15 @@ void ItemSetsPlugin::PostItemSet(std::uint64_t summonerId, ItemSet itemSet) {
 void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
                                            std::uint64_t previousTimestamp) {
   NormalizeItemSets(currentItemSets_);
-  // A failed write keeps the old file; the change still stands and is uploaded later.
-  (void)SaveLocalItemSets(GetLocalItemSetsPath(), previousTimestamp, currentItemSets_,
-                          loginSession_, typeRegistry());
-  PluginResourceEvent event;
-  event.uri = ItemSetsResourceUri(summonerId);
-  event.eventType = PluginResourceEventType::Update;
-  Zorv::BindingResult converted;
-  Zorv::ToBinding(converted, currentItemSets_, typeRegistry());
-  if (converted.ok()) {
-    event.data = converted.TakeValue();
+  StampItemSets(previousTimestamp, currentItemSets_, loginSession_);
+  // Converted once: the event's data is also what the cache file holds. A document that does not
+  // convert keeps the old file and announces nothing; the change still stands and is uploaded.
+  const Zorv::BindingResult payload = ResourceEventPayload(
+      *this, ItemSetsResourceUri(summonerId), PluginResourceEventType::Update, currentItemSets_);
+  if (payload.ok()) {
+    (void)WriteLocalItemSets(GetLocalItemSetsPath(), payload.value().Find("data"), typeRegistry());
     // Nobody has to listen: the outcome of the announcement changes nothing.
-    (void)PublishResourceEvent(*this, "OnJsonApiEvent", event, 0);
+    PublishResourceEventPayload(*this, "OnJsonApiEvent", payload.value(), 0);
   }
   uploadPending_ = true;
 }

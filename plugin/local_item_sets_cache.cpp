@@ -60,12 +60,21 @@ void LoadLocalItemSets(const std::string& path, ItemSets& document,
 
 bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets& document,
                        const LoginSession& session, const Zorv::BindingTypeRegistry& registry) {
+  StampItemSets(version, document, session);
+  const std::optional<std::string> text = ItemSetsToJson(document, registry);
+  return text && platform::ReplaceFileAtomically(path, *text);
+}
+
+void StampItemSets(std::uint64_t version, ItemSets& document, const LoginSession& session) {
   document.accountId = session.accountId;
   if (version != 0) {
     document.timestamp = version;
   }
-  const std::optional<std::string> text = ItemSetsToJson(document, registry);
-  return text && platform::ReplaceFileAtomically(path, *text);
+}
+
+bool WriteLocalItemSets(const std::string& path, const Zorv::BindingProperty& converted,
+                        const Zorv::BindingTypeRegistry& registry) {
+  return platform::ReplaceFileAtomically(path, Zorv::WriteJson(converted, &registry, nullptr));
 }
 
 void DiscardForeignLocalItemSets(const std::string& path, ItemSets& document,

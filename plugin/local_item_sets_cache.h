@@ -21,8 +21,9 @@
 #include "plugin/item_sets_api.h"
 
 namespace Zorv {
+class BindingProperty;
 class BindingTypeRegistry;
-}
+}  // namespace Zorv
 
 namespace dul::item_sets {
 
@@ -60,6 +61,13 @@ bool SaveLocalItemSets(const std::string& path, std::uint64_t version,
                        Zorv::Client::ItemSets::Api::ItemSets& document,
                        const Zorv::Client::ItemSets::Api::LoginSession& session,
                        const Zorv::BindingTypeRegistry& registry);
+
+// The two halves of SaveLocalItemSets, for a caller that converts the stamped document once for
+// more than the file: the stamp, and the replacement of the file by the converted document.
+void StampItemSets(std::uint64_t version, Zorv::Client::ItemSets::Api::ItemSets& document,
+                   const Zorv::Client::ItemSets::Api::LoginSession& session);
+bool WriteLocalItemSets(const std::string& path, const Zorv::BindingProperty& converted,
+                        const Zorv::BindingTypeRegistry& registry);
 
 // When the document belongs to another account than the signed-in one, empties the file and
 // sets the empty document. Nothing happens while either account id is 0.

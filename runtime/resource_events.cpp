@@ -96,10 +96,16 @@ RequestOutcome PublishResourceEvent(PluginCore& plugin, std::string_view name,
   Zorv::ToBinding(converted, event, plugin.typeRegistry());
   if (!converted.ok())
     return RequestError{0, std::string(converted.ErrorText())};
-  const std::string derivedName = EventNameForUri(event.uri);
+  PublishResourceEventPayload(plugin, name, converted.value(), word);
+  return std::nullopt;
+}
+
+void PublishResourceEventPayload(PluginCore& plugin, std::string_view name,
+                                 const Zorv::BindingProperty& payload, std::uint32_t word) {
+  const std::string derivedName = EventNameForUri(payload.Find("uri").GetString());
   DulHostEventRecord record{};
   record.name = derivedName.c_str();
-  record.payload = Zorv::MakeValueRecord(converted.value(), &plugin.typeRegistry());
+  record.payload = Zorv::MakeValueRecord(payload, &plugin.typeRegistry());
   record.value = word;
   plugin.HostPublishEvent(&record);
   if (name != derivedName) {
@@ -108,7 +114,6 @@ RequestOutcome PublishResourceEvent(PluginCore& plugin, std::string_view name,
     plugin.HostPublishEvent(&record);
   }
   Zorv::ClearValueRecord(record.payload);
-  return std::nullopt;
 }
 
 }  // namespace dul

@@ -49,6 +49,25 @@ RequestOutcome PublishResourceEvent(PluginCore& plugin, std::string_view name,
                                     const Zorv::Client::PluginResourceEvent& event,
                                     std::uint32_t word);
 
+// The payload of a resource event whose data is `data`, converted once and in place, for callers
+// that also use the converted data elsewhere (payload.value().Find("data")). Fails as the
+// conversion of `data` fails.
+template <class T>
+Zorv::BindingResult ResourceEventPayload(const PluginCore& plugin, std::string_view uri,
+                                         Zorv::Client::PluginResourceEventType type,
+                                         const T& data) {
+  Zorv::BindingResult payload;
+  Zorv::ToBinding(payload, Zorv::Client::PluginResourceEvent{std::string(uri), type, {}},
+                  plugin.typeRegistry());
+  if (payload.ok())
+    Zorv::WriteBinding(payload, payload.value().Member("data"), data, plugin.typeRegistry());
+  return payload;
+}
+
+// Publishes such a payload as PublishResourceEvent publishes an event.
+void PublishResourceEventPayload(PluginCore& plugin, std::string_view name,
+                                 const Zorv::BindingProperty& payload, std::uint32_t word);
+
 // Reads the resource at `uri` (GET) and hands it to `handler` as a Create event; a failed read
 // delivers nothing.
 void DeliverCurrentResource(PluginCore& plugin, const std::string& uri,
