@@ -1,5 +1,6 @@
 #include "binding/binding_type_builder.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Zorv {
@@ -46,6 +47,12 @@ BindingTypeBuilder& BindingTypeBuilder::AddField(BindingFieldRegistration field)
   entered.owner = &descriptor_;
   entered.custom = field.custom;
   dul::platform::MutexLock lock(registry_.mutex_);
+  const auto later =
+      std::upper_bound(descriptor_.fieldsByName.begin(), descriptor_.fieldsByName.end(),
+                       entered.name, [this](const std::string& name, std::uint32_t index) {
+                         return name < descriptor_.fields[index].name;
+                       });
+  descriptor_.fieldsByName.insert(later, static_cast<std::uint32_t>(descriptor_.fields.size()));
   descriptor_.fields.push_back(std::move(entered));
   return *this;
 }

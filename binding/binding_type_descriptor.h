@@ -57,6 +57,9 @@ struct BindingTypeDescriptor {
   std::string description;
   std::vector<std::string> tags;
   std::vector<BindingFieldDescriptor> fields;  // in the order they were added
+  // Indexes into `fields` in byte order of their names (equal names in the order added), so that
+  // a record's members can be written in the order a structure keeps them.
+  std::vector<std::uint32_t> fieldsByName;
   // Ordered by name, byte by byte; several names may share one number.
   std::map<std::string, BindingEnumValue, std::less<>> enumValues;
   const BindingTypeRegistry* registry = nullptr;

@@ -128,7 +128,11 @@ void ReadRecord(BindingResult& result, void* target, const BindingProperty& inpu
 void WriteRecord(BindingResult& result, BindingProperty& target, const void* source,
                  const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
   target.SetStructure();
-  for (const BindingFieldDescriptor& field : descriptor.fields) {
+  // In name order, each member lands after the last: no search, no entries moved.
+  const bool byName = descriptor.fieldsByName.size() == descriptor.fields.size();
+  for (std::size_t i = 0; i < descriptor.fields.size(); ++i) {
+    const BindingFieldDescriptor& field =
+        descriptor.fields[byName ? descriptor.fieldsByName[i] : i];
     if (!HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty)) {
       WriteField(result, target.Member(field.name), source, field, registry);
       if (!result.ok())

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/runtime/item_sets_body.h"
 #include "binding/binding_type_registry.h"
 #include "binding/native_conversion.h"
 #include "codecs/json_reader.h"
@@ -32,73 +33,6 @@ constexpr const char* kRegex = "/dul-item-sets/v1/item-sets/([^/]*)/sets";
 constexpr const char* kPath = "/dul-item-sets/v1/item-sets/2743119/sets";
 constexpr std::uint64_t kSummonerId = 2743119;
 constexpr int kSetCount = 100;
-
-// A fixed linear congruential sequence, so that the body is the same on every platform.
-class Sequence {
- public:
-  std::uint32_t Next(std::uint32_t bound) {
-    state_ = state_ * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<std::uint32_t>(state_ >> 33) % bound;
-  }
-
- private:
-  std::uint64_t state_ = 20240611;
-};
-
-std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
-}
-
-void AppendBlock(std::string& json, Sequence& sequence, int index) {
-  static constexpr const char* kBlockTypes[] = {"Starting items", "Core build", "Situational",
-                                                "Boots", "Consumables"};
-  json += "{\"type\":" + Quoted(kBlockTypes[index % 5]) +
-          ",\"hideIfSummonerSpell\":\"\",\"showIfSummonerSpell\":" +
-          Quoted(index == 0 ? "SummonerSmite" : "") + ",\"items\":[";
-  const std::uint32_t itemCount = 2 + sequence.Next(5);
-  for (std::uint32_t i = 0; i < itemCount; ++i) {
-    json += i == 0 ? "" : ",";
-    json += "{\"id\":" + Quoted(std::to_string(1001 + sequence.Next(3000))) +
-            ",\"count\":" + std::to_string(1 + sequence.Next(3)) + "}";
-  }
-  json += "]}";
-}
-
-void AppendItemSet(std::string& json, Sequence& sequence, int index) {
-  const std::string number = std::to_string(index);
-  json +=
-      "{\"uid\":" + Quoted("5f0c" + std::to_string(100000 + sequence.Next(900000)) + "-" + number) +
-      ",\"title\":" + Quoted("Item set " + number) +
-      ",\"mode\":\"any\",\"map\":" + Quoted(index % 3 == 0 ? "SR" : "any") +
-      ",\"type\":\"custom\",\"sortrank\":" + std::to_string(index) +
-      ",\"startedFrom\":\"blank\",\"associatedChampions\":[" +
-      std::to_string(1 + sequence.Next(900)) + "," + std::to_string(1 + sequence.Next(900)) +
-      "],\"associatedMaps\":[" + std::to_string(11 + sequence.Next(2)) + "],\"blocks\":[";
-  const std::uint32_t blockCount = 3 + sequence.Next(3);
-  for (std::uint32_t i = 0; i < blockCount; ++i) {
-    json += i == 0 ? "" : ",";
-    AppendBlock(json, sequence, static_cast<int>(i));
-  }
-  json += "],\"preferredItemSlots\":[";
-  for (int i = 0; i < 2; ++i) {
-    json += i == 0 ? "" : ",";
-    json += "{\"id\":" + Quoted(std::to_string(3001 + sequence.Next(500))) +
-            ",\"preferredItemSlot\":" + std::to_string(i + 1) + "}";
-  }
-  json += "]}";
-}
-
-// The body of a PUT: an item-set document of kSetCount sets, the same bytes every run.
-std::string GenerateBody() {
-  Sequence sequence;
-  std::string json = "{\"timestamp\":1718000000000,\"accountId\":" + std::to_string(kSummonerId) +
-                     ",\"itemSets\":[";
-  for (int i = 0; i < kSetCount; ++i) {
-    json += i == 0 ? "" : ",";
-    AppendItemSet(json, sequence, i);
-  }
-  return json + "]}";
-}
 
 // What the PUT handler does with the document: walks it, as storing it would.
 std::uint64_t Summarise(const ItemSets& sets) {
@@ -150,7 +84,7 @@ struct Fixture {
   Zorv::BindingTypeRegistry& registry = plugin.typeRegistry();
   std::vector<std::string> tags{"Plugins"};
   Remoting remoting{registry, tags};
-  std::string body = GenerateBody();
+  std::string body = ItemSetsBody(kSetCount);
   DulRequestArgument bodyArgument{};
   DulHostRequestRecord getRequest{};
   DulHostRequestRecord putRequest{};
