@@ -1,5 +1,7 @@
 // The field walk of registered records, in both directions.
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "binding/native_conversion.h"
 #include "foundation/format_text.h"
@@ -97,6 +99,40 @@ bool IsOmittable(const BindingProperty& value) {
   }
 }
 
+// The input's member for each field, found in one walk of both in name order rather than by a
+// search per field; fields are still read in the order they were added, so the first failure
+// reported stays the same.
+class MatchedMembers {
+ public:
+  MatchedMembers(const BindingProperty& input, const BindingTypeDescriptor& descriptor) {
+    const std::size_t count = descriptor.fields.size();
+    walked_ = count <= kMostFields && descriptor.fieldsByName.size() == count;
+    if (!walked_)
+      return;
+    const BindingMemberRange<const BindingProperty> members = input.Members();
+    auto member = members.begin();
+    for (const std::uint32_t index : descriptor.fieldsByName) {
+      const std::string_view name = descriptor.fields[index].name;
+      while (member != members.end() && (*member).name < name)
+        ++member;
+      found_[index] =
+          member != members.end() && (*member).name == name ? &(*member).value : nullptr;
+    }
+  }
+
+  const BindingProperty& Of(std::size_t index, const BindingProperty& input,
+                            const BindingFieldDescriptor& field) const {
+    if (!walked_)
+      return input.Find(field.name);
+    return found_[index] != nullptr ? *found_[index] : BindingProperty::EmptyValue();
+  }
+
+ private:
+  static constexpr std::size_t kMostFields = 32;
+  bool walked_ = false;
+  std::array<const BindingProperty*, kMostFields> found_{};
+};
+
 }  // namespace
 
 void ReadRecord(BindingResult& result, void* target, const BindingProperty& input,
@@ -109,8 +145,10 @@ void ReadRecord(BindingResult& result, void* target, const BindingProperty& inpu
         FormatText("Couldn't assign value to '%1' of type %2 because the input not a structure.",
                    name, descriptor.name));
   }
-  for (const BindingFieldDescriptor& field : descriptor.fields) {
-    const BindingProperty& member = input.Find(field.name);
+  const MatchedMembers matched(input, descriptor);
+  for (std::size_t i = 0; i < descriptor.fields.size(); ++i) {
+    const BindingFieldDescriptor& field = descriptor.fields[i];
+    const BindingProperty& member = matched.Of(i, input, field);
     if (member.IsEmpty()) {
       if (!HasFlag(field.flags, BindingFieldFlags::kRequired))
         continue;
