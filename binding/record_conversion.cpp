@@ -105,8 +105,7 @@ bool IsOmittable(const BindingProperty& value) {
 class MatchedMembers {
  public:
   MatchedMembers(const BindingProperty& input, const BindingTypeDescriptor& descriptor) {
-    const std::size_t count = descriptor.fields.size();
-    walked_ = count <= kMostFields && descriptor.fieldsByName.size() == count;
+    walked_ = descriptor.fields.size() <= kMostFields;
     if (!walked_)
       return;
     const BindingMemberRange<const BindingProperty> members = input.Members();
@@ -167,10 +166,8 @@ void WriteRecord(BindingResult& result, BindingProperty& target, const void* sou
                  const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
   target.SetStructure();
   // In name order, each member lands after the last: no search, no entries moved.
-  const bool byName = descriptor.fieldsByName.size() == descriptor.fields.size();
-  for (std::size_t i = 0; i < descriptor.fields.size(); ++i) {
-    const BindingFieldDescriptor& field =
-        descriptor.fields[byName ? descriptor.fieldsByName[i] : i];
+  for (const std::uint32_t index : descriptor.fieldsByName) {
+    const BindingFieldDescriptor& field = descriptor.fields[index];
     if (!HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty)) {
       WriteField(result, target.Member(field.name), source, field, registry);
       if (!result.ok())

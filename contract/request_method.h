@@ -30,4 +30,8 @@ inline std::string_view MethodName(RequestMethod method) {
   return MethodName(static_cast<std::uint32_t>(method));
 }
 
+// The code of a method name, exactly as written ("GET" is 2, "get" is not): 1 to 7 for the
+// names above, 8 for any other name.
+std::uint32_t MethodCodeOf(std::string_view name);
+
 }  // namespace dul

@@ -1,6 +1,6 @@
 // LogTarget: one destination of log records (a console, the host). The process-wide logger
-// (foundation/logger.h) hands every record that passes its own filters to each attached target whose
-// level and category masks accept it; the target then writes it.
+// (foundation/logger.h) hands every record that passes its own filters to each attached target
+// whose level and category masks accept it; the target then writes it.
 //
 //   auto target = std::make_unique<MyTarget>();
 //   AttachLogTarget(target.get(), {kLogLevelOkay, 0, 0, kDefaultLogLineFormat});

@@ -61,8 +61,8 @@ void LoadLocalItemSets(const std::string& path, ItemSets& document,
 bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets& document,
                        const LoginSession& session, const Zorv::BindingTypeRegistry& registry) {
   StampItemSets(version, document, session);
-  const std::optional<std::string> text = ItemSetsToJson(document, registry);
-  return text && platform::ReplaceFileAtomically(path, *text);
+  const Zorv::BindingResult converted = Zorv::SerializeToBinding(document, registry);
+  return converted.ok() && WriteLocalItemSets(path, converted.value(), registry);
 }
 
 void StampItemSets(std::uint64_t version, ItemSets& document, const LoginSession& session) {

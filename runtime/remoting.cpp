@@ -92,7 +92,6 @@ void Remoting::AddRoute(std::string_view pathTemplate, RequestMethod method,
     if (argument.referencedIdentity != 0)
       argument.shape.referenced = registry_.FindType(argument.referencedIdentity);
   }
-  route->getHeadOnlyText.assign(getHeadOnlyText);
   routeTable_.Add(code, route->function.methodText, pathTemplate, !getHeadOnlyText.empty());
   routes_.push_back(std::move(route));
 }

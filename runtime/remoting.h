@@ -31,8 +31,6 @@ namespace dul {
 
 struct RemotingRoute {
   RemotingFunction function;
-  // When not empty, the route answers GET and HEAD only.
-  std::string getHeadOnlyText;
 };
 
 // A request as the routing sees it, read from the host's record.

@@ -23,9 +23,6 @@
 namespace dul::bench {
 namespace {
 
-using Zorv::Client::ItemSets::Api::ItemSet;
-using Zorv::Client::ItemSets::Api::ItemSetBlock;
-using Zorv::Client::ItemSets::Api::ItemSetItem;
 using Zorv::Client::ItemSets::Api::ItemSets;
 
 constexpr std::string_view kTemplate = "/dul-item-sets/v1/item-sets/{summonerId}/sets";
@@ -33,19 +30,6 @@ constexpr const char* kRegex = "/dul-item-sets/v1/item-sets/([^/]*)/sets";
 constexpr const char* kPath = "/dul-item-sets/v1/item-sets/2743119/sets";
 constexpr std::uint64_t kSummonerId = 2743119;
 constexpr int kSetCount = 100;
-
-// What the PUT handler does with the document: walks it, as storing it would.
-std::uint64_t Summarise(const ItemSets& sets) {
-  std::uint64_t total = sets.itemSets.size();
-  for (const ItemSet& set : sets.itemSets) {
-    for (const ItemSetBlock& block : set.blocks) {
-      for (const ItemSetItem& item : block.items)
-        total += item.id.size() + static_cast<std::uint64_t>(item.count);
-    }
-    total += set.preferredItemSlots.size() + set.title.size();
-  }
-  return total;
-}
 
 // The registry, the two routes (GET endpoint 0, PUT endpoint 1) and the requests, built once.
 struct Fixture {
@@ -59,7 +43,7 @@ struct Fixture {
                       MakeFunction("PutItemSets",
                                    [this](std::uint64_t summonerId, ItemSets itemSets) {
                                      lastSummonerId = summonerId;
-                                     lastSummary = Summarise(itemSets);
+                                     lastSummary = SummariseItemSets(itemSets);
                                    },
                                    {PathArg("summonerId"), BodyArg("itemSets")}));
     getRequest.method = MethodCode(RequestMethod::kGet);
@@ -199,7 +183,7 @@ void PutHandler(benchmark::State& state) {
                     fixture.registry);
   if (!result.ok())
     return state.SkipWithError("the tree does not convert");
-  TimeLoop(state, [&] { benchmark::DoNotOptimize(Summarise(sets)); });
+  TimeLoop(state, [&] { benchmark::DoNotOptimize(SummariseItemSets(sets)); });
 }
 
 [[maybe_unused]] const bool kRegistered = [] {

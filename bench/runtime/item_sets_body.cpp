@@ -76,4 +76,16 @@ std::string ItemSetsBody(int setCount) {
   return json + "]}";
 }
 
+std::uint64_t SummariseItemSets(const Zorv::Client::ItemSets::Api::ItemSets& sets) {
+  std::uint64_t total = sets.itemSets.size() + sets.accountId;
+  for (const Zorv::Client::ItemSets::Api::ItemSet& set : sets.itemSets) {
+    for (const Zorv::Client::ItemSets::Api::ItemSetBlock& block : set.blocks) {
+      for (const Zorv::Client::ItemSets::Api::ItemSetItem& item : block.items)
+        total += item.id.size() + item.count;
+    }
+    total += set.preferredItemSlots.size() + set.title.size() + set.associatedChampions.size();
+  }
+  return total;
+}
+
 }  // namespace dul::bench

@@ -97,16 +97,6 @@ std::string_view StatusText(int status) {
   }
 }
 
-std::uint32_t MethodCodeOf(std::string_view name) {
-  static constexpr std::array<std::string_view, 7> kNames = {"DELETE", "GET",  "HEAD", "OPTIONS",
-                                                             "PATCH",  "POST", "PUT"};
-  for (std::size_t i = 0; i < kNames.size(); ++i) {
-    if (kNames[i] == name)
-      return static_cast<std::uint32_t>(i + 1);
-  }
-  return 8;
-}
-
 bool IsAcceptablePath(std::string_view path) {
   if (path.empty() || path.front() != '/')
     return false;

@@ -32,10 +32,6 @@ HttpReply ErrorReply(int status, std::string_view message);
 // The reason phrase of a status ("Payload Too Large"); "Error" for one without a phrase here.
 std::string_view StatusText(int status);
 
-// The request record's method code: 1 DELETE, 2 GET, 3 HEAD, 4 OPTIONS, 5 PATCH, 6 POST, 7 PUT,
-// 8 for any other name.
-std::uint32_t MethodCodeOf(std::string_view name);
-
 // Paths the plugin and the services can be given: they start with "/" and hold no control
 // character (a decoded %00 would cut the path short where the plugin reads it as C text).
 bool IsAcceptablePath(std::string_view path);

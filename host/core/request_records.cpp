@@ -8,12 +8,13 @@
 #include "binding/binding_value_record.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "contract/request_method.h"
 
 namespace dul::host {
 
 namespace {
 
-constexpr std::uint32_t kMethodNamed = 8;
+constexpr std::uint32_t kMethodNamed = MethodCode(RequestMethod::kOther);
 constexpr std::uint32_t kKindBorrowedBytes = 7;
 constexpr std::uint32_t kStreamReadSize = 4096;
 
@@ -74,11 +75,9 @@ PeerAnswer ReadPluginResponse(DulHostResponseRecord& response) {
 }  // namespace
 
 std::string MethodNameOf(std::uint32_t method, const char* methodText) {
-  static constexpr std::array<const char*, 8> kNames = {"",        "DELETE", "GET",  "HEAD",
-                                                        "OPTIONS", "PATCH",  "POST", "PUT"};
   if (method == kMethodNamed)
     return methodText != nullptr ? methodText : "";
-  return method < kNames.size() ? kNames[method] : "";
+  return std::string(MethodName(method));
 }
 
 bool ReadPeerRequest(const DulHostRequestRecord& record, PeerRequest& request, std::string& error) {

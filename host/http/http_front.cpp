@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 
+#include "contract/request_method.h"
 #include "host/app/http_translation.h"
 #include "platform/clock.h"
 #include "platform/listening_socket.h"

@@ -13,26 +13,26 @@
 namespace dul {
 namespace {
 
-// Every way the host calls in throws: the endpoint, an event handler, a scheduled callback and,
-// when asked, initialize itself.
+// Every way the host calls in throws: the endpoint, an event handler and a scheduled callback.
 class ThrowingPlugin : public PluginBase {
  public:
-  static inline bool failInitialize = false;
-
   void RegisterApi() override {
     remoting().AddRoute("/boom", RequestMethod::kGet, MakeFunction("Boom", []() -> std::string {
                           throw std::runtime_error("request failed");
                         }));
   }
   bool OnInitialize() override {
-    if (failInitialize)
-      throw std::runtime_error("initialize failed");
     SubscribeEvent(
         "OnBoom", [](const DulHostEventRecord&) { throw std::runtime_error("event failed"); }, 0);
     scheduler().ScheduleAt(
         "Boom", [] { throw std::bad_alloc(); }, PluginScheduler::Now());
     return true;
   }
+};
+
+class ThrowingInitialize : public PluginBase {
+ public:
+  bool OnInitialize() override { throw std::runtime_error("initialize failed"); }
 };
 
 std::vector<std::string> ErrorLines(const host::HostRuntime& host) {
@@ -56,7 +56,6 @@ bool Logged(const host::HostRuntime& host, const std::string& text) {
 // into the host, a fault that is not logged, a failed entry that does not answer with
 // its contract's failure value, and a scheduled entry kept after its callback threw.
 TEST(HostEntryGuard, NoExceptionReachesTheHost) {
-  ThrowingPlugin::failInitialize = false;
   testing::HostedPlugin<ThrowingPlugin> hosted;
   ASSERT_TRUE(hosted.started);
   hosted.host.PublishEvent("OnBoom", Zorv::BindingProperty());
@@ -72,11 +71,9 @@ TEST(HostEntryGuard, NoExceptionReachesTheHost) {
 
 // Catches an initialize whose exception unwinds into the host instead of answering "failed".
 TEST(HostEntryGuard, InitializeThatThrowsReportsFailure) {
-  ThrowingPlugin::failInitialize = true;
-  testing::HostedPlugin<ThrowingPlugin> refused;
+  testing::HostedPlugin<ThrowingInitialize> refused;
   EXPECT_FALSE(refused.started);
   EXPECT_TRUE(Logged(refused.host, "Exception in initialize: initialize failed"));
-  ThrowingPlugin::failInitialize = false;
 }
 
 }  // namespace

@@ -65,6 +65,8 @@ struct RequestText {
   std::string body;  // none when empty
   std::string contentType;
   const char* methodText;
+  // When set, the body travels as a text that carries no length (kind 5), this in its length word.
+  std::optional<std::uint32_t> unmeasuredLengthWord;
 };
 
 // Codec messages end in the codec's own text: an expectation ending in ": " is a prefix.
@@ -87,9 +89,10 @@ DulHostResponseRecord Deliver(
   request.methodText = text.methodText;
   request.endpointIndex = endpointIndex;
   if (!text.body.empty()) {
-    argument.value.kind = 6;
-    argument.value.payload.span.data = text.body.data();
-    argument.value.payload.span.length = static_cast<std::uint32_t>(text.body.size());
+    argument.value.kind = text.unmeasuredLengthWord ? 5 : 6;
+    argument.value.payload.span.data = text.body.c_str();
+    argument.value.payload.span.length =
+        text.unmeasuredLengthWord.value_or(static_cast<std::uint32_t>(text.body.size()));
     request.arguments = &argument;
     request.argumentCount = 1;
   }
@@ -264,24 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RemotingTest, ReadsUnmeasuredTextBodyToItsTerminator) {
   remoting.AddRoute("/sets", RequestMethod::kPut,
                     MakeFunction("Put", [](ProbeSet set) { return set.name; }, {BodyArg("set")}));
-  const std::string body = R"({"name":"whole"})";
-  const std::string contentType = "application/json";
   for (const std::uint32_t lengthWord : {0u, 2u, 0xFFFFFFF0u}) {
     SCOPED_TRACE(lengthWord);
-    DulRequestArgument argument{};
-    argument.value.kind = 5;
-    argument.value.payload.span.data = body.c_str();
-    argument.value.payload.span.length = lengthWord;
-    DulHostRequestRecord request{};
-    request.method = kPut;
-    request.url = "/sets";
-    request.arguments = &argument;
-    request.argumentCount = 1;
-    request.contentType = contentType.c_str();
-    request.contentTypeLength = static_cast<std::uint32_t>(contentType.size());
-    DulHostResponseRecord response{};
-    remoting.Dispatch(&response, request);
-    EXPECT_EQ(Collect(response).body.GetString(), "whole");
+    RequestText text(kPut, "/sets", R"({"name":"whole"})", "application/json");
+    text.unmeasuredLengthWord = lengthWord;
+    EXPECT_EQ(Send(text).body.GetString(), "whole");
   }
 }
 

@@ -13,6 +13,7 @@
 #include "binding/binding_result.h"
 #include "codecs/json_reader.h"
 #include "codecs/json_writer.h"
+#include "contract/request_method.h"
 #include "host/core/host_clock.h"
 #include "host/core/host_runtime.h"
 #include "host/core/outcome.h"
@@ -44,11 +45,8 @@ inline std::string BodyJson(const host::PeerAnswer& answer) {
 
 inline host::PeerRequest MakeRequest(const std::string& method, const std::string& path,
                                      const std::string& body = {}) {
-  static const std::vector<std::string> kCodes = {"",        "DELETE", "GET",  "HEAD",
-                                                  "OPTIONS", "PATCH",  "POST", "PUT"};
   host::PeerRequest request;
-  for (std::uint32_t code = 1; code < kCodes.size(); ++code)
-    request.method = kCodes[code] == method ? code : request.method;
+  request.method = MethodCodeOf(method);
   request.methodName = method;
   request.path = path;
   request.body = body;
