@@ -27,18 +27,6 @@ enum RecordKind : std::uint32_t {
   kRecordStructure = 10,
 };
 
-void* AllocateOrFail(std::size_t count, std::size_t size) {
-  if (count == 0)
-    return nullptr;
-  if (count > SIZE_MAX / size)
-    dul::FatalError("count", "Host record too large", __FILE__, __LINE__, __func__);
-  void* block = dul::CountingAllocate(count * size);
-  if (block == nullptr)
-    dul::FatalError("block != nullptr", "Out of memory for host records", __FILE__, __LINE__,
-                    __func__);
-  return block;
-}
-
 // Record lengths are 32-bit; nothing longer can be described to the host.
 std::uint32_t RecordLength(std::uint64_t length) {
   if (length > UINT32_MAX)
@@ -47,106 +35,179 @@ std::uint32_t RecordLength(std::uint64_t length) {
   return static_cast<std::uint32_t>(length);
 }
 
-char* CopyText(std::string_view text) {
-  auto* copy = static_cast<char*>(AllocateOrFail(text.size() + 1, 1));
-  std::memcpy(copy, text.data(), text.size());
-  copy[text.size()] = '\0';
-  return copy;
+constexpr std::size_t kArrayAlignment = 8;
+
+constexpr std::size_t AlignedArrayBytes(std::size_t count, std::size_t size) {
+  return (count * size + kArrayAlignment - 1) & ~(kArrayAlignment - 1);
 }
 
-void WriteSpan(DulBindingValueRecord& record, std::uint32_t kind, const void* data,
-               std::size_t length) {
-  record.kind = kind;
-  record.payload.span.data = data;
-  record.payload.span.length = RecordLength(length);
+const char* EnumNameOf(BindingEnumCell cell, const BindingTypeRegistry* registry) {
+  return registry != nullptr ? registry->EnumName(cell.typeIdentity, cell.value) : nullptr;
 }
 
-void WriteRecord(const BindingProperty& value, DulBindingValueRecord& record,
-                 const BindingTypeRegistry* registry);
+// A record tree lives in one block from the counting allocator: every element and member array
+// first (the root's own array at the start, each at a multiple of 8 bytes), then every text, byte
+// array and member name. One allocation and one free per record instead of one per part.
+class RecordBlockWriter {
+ public:
+  explicit RecordBlockWriter(const BindingTypeRegistry* registry) : registry_(registry) {}
 
-void WriteEnum(BindingEnumCell cell, DulBindingValueRecord& record,
-               const BindingTypeRegistry* registry) {
-  const char* name =
-      registry != nullptr ? registry->EnumName(cell.typeIdentity, cell.value) : nullptr;
-  if (name != nullptr) {
-    const std::string_view text(name);
-    WriteSpan(record, kRecordText, CopyText(text), text.size());
-    return;
-  }
-  record.kind = kRecordSigned;
-  record.payload.signed64 = cell.value;
-}
-
-void WriteElements(std::span<const BindingProperty> elements, DulBindingValueRecord& record,
-                   const BindingTypeRegistry* registry) {
-  auto* array = static_cast<DulBindingValueRecord*>(
-      AllocateOrFail(elements.size(), sizeof(DulBindingValueRecord)));
-  for (std::size_t i = 0; i < elements.size(); ++i)
-    WriteRecord(elements[i], array[i], registry);
-  WriteSpan(record, kRecordCollection, array, elements.size());
-}
-
-void WriteMembers(const BindingProperty& value, DulBindingValueRecord& record,
-                  const BindingTypeRegistry* registry) {
-  auto* array =
-      static_cast<DulBindingMember*>(AllocateOrFail(value.Size(), sizeof(DulBindingMember)));
-  std::size_t index = 0;
-  for (const auto& [name, member] : value.Members()) {
-    DulBindingValueRecord memberRecord;
-    WriteRecord(member, memberRecord, registry);
-    DulBindingMember entry;
-    entry.name = CopyText(name);
-    entry.value = memberRecord;  // a copy: the member is packed
-    entry.ownsName = 1;
-    array[index++] = entry;
-  }
-  WriteSpan(record, kRecordStructure, array, index);
-}
-
-void WriteRecord(const BindingProperty& value, DulBindingValueRecord& record,
-                 const BindingTypeRegistry* registry) {
-  std::memset(&record, 0, sizeof(record));
-  switch (value.Kind()) {
-    case BindingPropertyKind::kEmpty:
-      break;
-    case BindingPropertyKind::kBool:
-      record.kind = kRecordBool;
-      record.payload.boolean = value.GetBool(false) ? 1 : 0;
-      break;
-    case BindingPropertyKind::kSigned:
-      record.kind = kRecordSigned;
-      record.payload.signed64 = value.GetSigned(0);
-      break;
-    case BindingPropertyKind::kUnsigned:
-      record.kind = kRecordUnsigned;
-      record.payload.unsigned64 = value.GetUnsigned(0);
-      break;
-    case BindingPropertyKind::kFloat:
-      record.kind = kRecordFloat;
-      record.payload.float64 = value.GetDouble(0);
-      break;
-    case BindingPropertyKind::kString:
-      WriteSpan(record, kRecordText, CopyText(value.GetString()), value.Size());
-      break;
-    case BindingPropertyKind::kBlob: {
-      const auto bytes = value.GetBlob();
-      void* copy = AllocateOrFail(bytes.size(), 1);
-      if (!bytes.empty())
-        std::memcpy(copy, bytes.data(), bytes.size());
-      WriteSpan(record, kRecordBytes, copy, bytes.size());
-      break;
+  DulBindingValueRecord Write(const BindingProperty& value) {
+    Measure(value);
+    if (arrayBytes_ + textBytes_ != 0) {
+      block_ = static_cast<char*>(dul::CountingAllocate(arrayBytes_ + textBytes_));
+      if (block_ == nullptr)
+        dul::FatalError("block != nullptr", "Out of memory for host records", __FILE__, __LINE__,
+                        __func__);
     }
-    case BindingPropertyKind::kEnum:
-      WriteEnum(value.GetEnum(), record, registry);
-      break;
-    case BindingPropertyKind::kCollection:
-      WriteElements(value.Elements(), record, registry);
-      break;
-    case BindingPropertyKind::kStructure:
-      WriteMembers(value, record, registry);
-      break;
+    nextArray_ = block_;
+    nextText_ = block_ + arrayBytes_;
+    DulBindingValueRecord record;
+    WriteRecord(value, record);
+    return record;
   }
-}
+
+ private:
+  void Measure(const BindingProperty& value) {
+    switch (value.Kind()) {
+      case BindingPropertyKind::kString:
+        textBytes_ += value.Size() + 1;
+        break;
+      case BindingPropertyKind::kBlob:
+        textBytes_ += value.GetBlob().size();
+        break;
+      case BindingPropertyKind::kEnum:
+        if (const char* name = EnumNameOf(value.GetEnum(), registry_))
+          textBytes_ += std::strlen(name) + 1;
+        break;
+      case BindingPropertyKind::kCollection:
+        arrayBytes_ += AlignedArrayBytes(value.Size(), sizeof(DulBindingValueRecord));
+        for (const BindingProperty& element : value.Elements())
+          Measure(element);
+        break;
+      case BindingPropertyKind::kStructure:
+        arrayBytes_ += AlignedArrayBytes(value.Size(), sizeof(DulBindingMember));
+        for (const auto& [name, member] : value.Members()) {
+          textBytes_ += name.size() + 1;
+          Measure(member);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  void* TakeArray(std::size_t count, std::size_t size) {
+    if (count == 0)
+      return nullptr;
+    void* array = nextArray_;
+    nextArray_ += AlignedArrayBytes(count, size);
+    return array;
+  }
+
+  const char* CopyText(std::string_view text) {
+    char* copy = nextText_;
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    nextText_ += text.size() + 1;
+    return copy;
+  }
+
+  static void WriteSpan(DulBindingValueRecord& record, std::uint32_t kind, const void* data,
+                        std::size_t length) {
+    record.kind = kind;
+    record.payload.span.data = data;
+    record.payload.span.length = RecordLength(length);
+  }
+
+  void WriteBlob(std::span<const std::uint8_t> bytes, DulBindingValueRecord& record) {
+    const void* copy = nullptr;
+    if (!bytes.empty()) {
+      copy = std::memcpy(nextText_, bytes.data(), bytes.size());
+      nextText_ += bytes.size();
+    }
+    WriteSpan(record, kRecordBytes, copy, bytes.size());
+  }
+
+  void WriteEnum(BindingEnumCell cell, DulBindingValueRecord& record) {
+    if (const char* name = EnumNameOf(cell, registry_)) {
+      const std::string_view text(name);
+      WriteSpan(record, kRecordText, CopyText(text), text.size());
+      return;
+    }
+    record.kind = kRecordSigned;
+    record.payload.signed64 = cell.value;
+  }
+
+  void WriteElements(std::span<const BindingProperty> elements, DulBindingValueRecord& record) {
+    auto* array = static_cast<DulBindingValueRecord*>(
+        TakeArray(elements.size(), sizeof(DulBindingValueRecord)));
+    for (std::size_t i = 0; i < elements.size(); ++i)
+      WriteRecord(elements[i], array[i]);
+    WriteSpan(record, kRecordCollection, array, elements.size());
+  }
+
+  void WriteMembers(const BindingProperty& value, DulBindingValueRecord& record) {
+    auto* array = static_cast<DulBindingMember*>(TakeArray(value.Size(), sizeof(DulBindingMember)));
+    std::size_t index = 0;
+    for (const auto& [name, member] : value.Members()) {
+      DulBindingMember entry;
+      entry.name = CopyText(name);
+      DulBindingValueRecord memberRecord;
+      WriteRecord(member, memberRecord);
+      entry.value = memberRecord;  // a copy: the member is packed
+      entry.ownsName = 1;
+      array[index++] = entry;
+    }
+    WriteSpan(record, kRecordStructure, array, index);
+  }
+
+  void WriteRecord(const BindingProperty& value, DulBindingValueRecord& record) {
+    std::memset(&record, 0, sizeof(record));
+    switch (value.Kind()) {
+      case BindingPropertyKind::kEmpty:
+        break;
+      case BindingPropertyKind::kBool:
+        record.kind = kRecordBool;
+        record.payload.boolean = value.GetBool(false) ? 1 : 0;
+        break;
+      case BindingPropertyKind::kSigned:
+        record.kind = kRecordSigned;
+        record.payload.signed64 = value.GetSigned(0);
+        break;
+      case BindingPropertyKind::kUnsigned:
+        record.kind = kRecordUnsigned;
+        record.payload.unsigned64 = value.GetUnsigned(0);
+        break;
+      case BindingPropertyKind::kFloat:
+        record.kind = kRecordFloat;
+        record.payload.float64 = value.GetDouble(0);
+        break;
+      case BindingPropertyKind::kString:
+        WriteSpan(record, kRecordText, CopyText(value.GetString()), value.Size());
+        break;
+      case BindingPropertyKind::kBlob:
+        WriteBlob(value.GetBlob(), record);
+        break;
+      case BindingPropertyKind::kEnum:
+        WriteEnum(value.GetEnum(), record);
+        break;
+      case BindingPropertyKind::kCollection:
+        WriteElements(value.Elements(), record);
+        break;
+      case BindingPropertyKind::kStructure:
+        WriteMembers(value, record);
+        break;
+    }
+  }
+
+  const BindingTypeRegistry* registry_;
+  std::size_t arrayBytes_ = 0;
+  std::size_t textBytes_ = 0;
+  char* block_ = nullptr;
+  char* nextArray_ = nullptr;
+  char* nextText_ = nullptr;
+};
 
 // Reads one record into the empty `target`; on failure names the kind of the offending record.
 bool ReadRecord(const DulBindingValueRecord& record, BindingProperty& target,
@@ -251,41 +312,15 @@ std::string_view ValueRecordKindName(std::uint32_t kind) {
 
 DulBindingValueRecord MakeValueRecord(const BindingProperty& value,
                                       const BindingTypeRegistry* registry) {
-  DulBindingValueRecord record;
-  WriteRecord(value, record, registry);
-  return record;
+  return RecordBlockWriter(registry).Write(value);
 }
 
 void ClearValueRecord(DulBindingValueRecord& record) {
-  void* data = const_cast<void*>(record.payload.span.data);
-  const std::uint32_t length = record.payload.span.length;
-  switch (record.kind) {
-    case kRecordText:
-    case kRecordBytes:
-      dul::CountingFree(data);
-      break;
-    case kRecordCollection: {
-      auto* elements = static_cast<DulBindingValueRecord*>(data);
-      for (std::uint32_t i = 0; elements != nullptr && i < length; ++i)
-        ClearValueRecord(elements[i]);
-      dul::CountingFree(data);
-      break;
-    }
-    case kRecordStructure: {
-      auto* members = static_cast<DulBindingMember*>(data);
-      for (std::uint32_t i = 0; members != nullptr && i < length; ++i) {
-        const DulBindingMember member = members[i];
-        DulBindingValueRecord value = member.value;
-        ClearValueRecord(value);
-        if (member.ownsName != 0)
-          dul::CountingFree(const_cast<char*>(member.name));
-      }
-      dul::CountingFree(data);
-      break;
-    }
-    default:
-      break;
-  }
+  // Whatever the record owns is in the one block that its own text or array starts.
+  const bool ownsBlock = record.kind == kRecordText || record.kind == kRecordBytes ||
+                         record.kind == kRecordCollection || record.kind == kRecordStructure;
+  if (ownsBlock && record.payload.span.data != nullptr)
+    dul::CountingFree(const_cast<void*>(record.payload.span.data));
   std::memset(&record, 0, sizeof(record));
 }
 

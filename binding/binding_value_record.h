@@ -14,14 +14,14 @@ namespace Zorv {
 class BindingTypeRegistry;
 
 // The record of `value`, owning copies of every text, byte array, element array, member array and
-// member name (kinds 6, 8, 9 and 10; names flagged ownsName = 1), all from the counting
-// allocator; free it with ClearValueRecord. Members come in name order. An enum becomes the name
-// of its value (kind 6) when `registry` is given and knows one, else kind 2, sign-extended.
+// member name (kinds 6, 8, 9 and 10; names flagged ownsName = 1), all in one block from the
+// counting allocator; free it with ClearValueRecord. Members come in name order. An enum becomes
+// the name of its value (kind 6) when `registry` is given and knows one, else kind 2,
+// sign-extended.
 DulBindingValueRecord MakeValueRecord(const BindingProperty& value,
                                       const BindingTypeRegistry* registry);
 
-// Frees what the record owns, recursively, and zeroes it. Kinds 5 and 7 point at data the record
-// does not own.
+// Frees what a record made by MakeValueRecord owns and zeroes it.
 void ClearValueRecord(DulBindingValueRecord& record);
 
 // Reads a record from the host into `result`, building elements and members in record order; does
