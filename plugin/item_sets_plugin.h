@@ -13,6 +13,7 @@
 #include "binding/binding_property.h"
 #include "plugin/item_set_settings.h"
 #include "plugin/item_sets_api.h"
+#include "plugin/local_item_sets_reader.h"
 #include "runtime/plugin_base.h"
 #include "runtime/resource_events.h"
 
@@ -45,8 +46,9 @@ class ItemSetsPlugin : public PluginBase {
   void PutItemSets(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSets itemSets);
   void PostItemSet(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSet itemSet);
   // The document a request works on: while it has no version, the cache file's, so that requests
-  // see what was stored last; never another account's sets.
-  void LoadItemSetsForRequest();
+  // see what was stored last; never another account's sets. `keep`: whether the file is likely
+  // to be read again unchanged.
+  void LoadItemSetsForRequest(LocalItemSetsReader::Keep keep);
   // After a request changed the document: normalise, store, announce on the summoner's path and
   // mark it for upload.
   void AcceptChangedItemSets(std::uint64_t summonerId, std::uint64_t previousTimestamp);
@@ -77,6 +79,7 @@ class ItemSetsPlugin : public PluginBase {
   void ExportToGame();
 
   Zorv::Client::ItemSets::Api::ItemSets currentItemSets_;
+  LocalItemSetsReader cacheReader_;  // forgets whenever the plugin replaces the file
   Zorv::Client::ItemSets::Api::LoginSession loginSession_;
   bool preferencesReady_ = false;
   bool editorEnabled_ = true;

@@ -19,16 +19,17 @@ std::string ItemSetsResourceUri(std::uint64_t summonerId) {
   return FormatText("/dul-item-sets/v1/item-sets/%1/sets", summonerId);
 }
 
-void ItemSetsPlugin::LoadItemSetsForRequest() {
+void ItemSetsPlugin::LoadItemSetsForRequest(LocalItemSetsReader::Keep keep) {
   if (currentItemSets_.timestamp == 0)
-    LoadLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
+    cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry(), keep);
   // Whichever way they came into memory (this load, a reconciliation, an earlier session's
   // change), another account's sets are never shown to this one nor built upon.
   (void)ForgetForeignItemSets();
 }
 
 ItemSets ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
-  LoadItemSetsForRequest();
+  // Clients poll: the next GET is likely to find the same file.
+  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kYes);
   return currentItemSets_;
 }
 
@@ -36,7 +37,7 @@ void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
   // The replaced document's version comes from the cache file while memory holds none, so that
   // the next reconciliation compares the change with the version it was made on instead of
   // taking it for an older copy.
-  LoadItemSetsForRequest();
+  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kNo);
   const std::uint64_t previousTimestamp = currentItemSets_.timestamp;
   currentItemSets_ = std::move(itemSets);
   AcceptChangedItemSets(summonerId, previousTimestamp);
@@ -45,7 +46,7 @@ void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
 void ItemSetsPlugin::PostItemSet(std::uint64_t summonerId, ItemSet itemSet) {
   // The set joins the document a GET would show and is stored like a replacement, so the next
   // reload of the cache file loses neither the cached sets nor the new one.
-  LoadItemSetsForRequest();
+  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kNo);
   currentItemSets_.itemSets.push_back(std::move(itemSet));
   AcceptChangedItemSets(summonerId, currentItemSets_.timestamp);
 }
@@ -59,6 +60,7 @@ void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
   const Zorv::BindingResult payload = ResourceEventPayload(
       *this, ItemSetsResourceUri(summonerId), PluginResourceEventType::Update, currentItemSets_);
   if (payload.ok()) {
+    cacheReader_.Forget();
     (void)WriteLocalItemSets(GetLocalItemSetsPath(), payload.value().Find("data"), typeRegistry());
     // Nobody has to listen: the outcome of the announcement changes nothing.
     PublishResourceEventPayload(*this, "OnJsonApiEvent", payload.value(), 0);

@@ -105,6 +105,7 @@ void ItemSetsPlugin::TakeOverServiceItemSets(const BindingProperty& answer,
   // The newer copy supersedes whatever local change had not been sent.
   uploadUnsent_ = false;
   NormalizeItemSets(currentItemSets_);
+  cacheReader_.Forget();
   (void)SaveLocalItemSets(GetLocalItemSetsPath(), modified, currentItemSets_, loginSession_,
                           typeRegistry());
   ExportToGame();
@@ -152,18 +153,21 @@ void ItemSetsPlugin::UploadItemSets() {
     return;
   }
   uploadUnsent_ = false;
+  cacheReader_.Forget();
   (void)SaveLocalItemSets(GetLocalItemSetsPath(), ModifiedOf(stored.value()), currentItemSets_,
                           loginSession_, typeRegistry());
 }
 
 void ItemSetsPlugin::LoadItemSetsFromCache() {
-  LoadLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
+  cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry(),
+                    LocalItemSetsReader::Keep::kNo);
 }
 
 void ItemSetsPlugin::DiscardForeignItemSets() {
   if (!NamesForeignAccount(currentItemSets_, loginSession_)) {
     return;
   }
+  cacheReader_.Forget();
   DiscardForeignLocalItemSets(GetLocalItemSetsPath(), currentItemSets_, loginSession_);
   uploadPending_ = false;
   uploadUnsent_ = false;

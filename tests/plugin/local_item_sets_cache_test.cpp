@@ -1,4 +1,5 @@
 #include "plugin/local_item_sets_cache.h"
+#include "plugin/local_item_sets_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,25 @@ TEST_F(LocalItemSetsCache, LoadTakesAnotherAccountsFileAsItIs) {
   EXPECT_EQ(document.accountId, 5u);
   EXPECT_TRUE(NamesForeignAccount(document, SessionOf(7)));
   ASSERT_EQ(document.itemSets.size(), 1u);
+}
+
+// Catches a reader that serves a remembered document for a changed file (even one of the same
+// length), whose remembered document a caller's edit reaches, or that differs from a plain load.
+TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
+  const std::string first = Json(SampleDocument(5));
+  const std::string second = Json(SampleDocument(6));
+  ASSERT_EQ(first.size(), second.size());
+  const std::string steps[] = {first, first, second, "{garbled", first, first};
+  LocalItemSetsReader reader;
+  for (const std::string& text : steps) {
+    WriteFile(text);
+    ItemSets read;
+    reader.Load(path_, read, plugin_.typeRegistry(), LocalItemSetsReader::Keep::kYes);
+    ItemSets loaded;
+    Load(loaded);
+    EXPECT_EQ(Json(read), Json(loaded));
+    read.itemSets.clear();  // an edit of the caller's copy
+  }
 }
 
 // Catches a missing, empty, foreign-shaped, garbled or unreadable file that keeps the previous
