@@ -93,13 +93,23 @@ std::string FormatServerSentEvent(const JournalEntry& entry) {
 }
 
 std::string ResourceEventJson(const Zorv::BindingProperty& payload) {
-  Zorv::BindingProperty event;
   const bool isResourceEvent =
       payload.Kind() == Zorv::BindingPropertyKind::kStructure && payload.Contains("uri");
-  event.Member("uri") = isResourceEvent ? payload.Find("uri").GetString() : std::string_view();
-  event.Member("eventType") = isResourceEvent ? EventTypeName(payload.Find("eventType")) : "";
-  event.Member("data") = isResourceEvent ? payload.Find("data") : payload;
-  return Zorv::WriteJson(event, nullptr, nullptr);
+  const Zorv::BindingProperty& data = isResourceEvent ? payload.Find("data") : payload;
+  const Zorv::BindingProperty type(isResourceEvent ? EventTypeName(payload.Find("eventType"))
+                                                   : std::string());
+  const Zorv::BindingProperty uri(isResourceEvent ? payload.Find("uri").GetString()
+                                                  : std::string_view());
+  // Written member by member in name order, as for one object, so that the data, which may be a
+  // whole document, is not copied first; an empty value inside an object is null.
+  std::string json = "{\"data\":";
+  json += data.IsEmpty() ? "null" : Zorv::WriteJson(data, nullptr, nullptr);
+  json += ",\"eventType\":";
+  json += Zorv::WriteJson(type, nullptr, nullptr);
+  json += ",\"uri\":";
+  json += Zorv::WriteJson(uri, nullptr, nullptr);
+  json += '}';
+  return json;
 }
 
 }  // namespace dul::host

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
+#include <utility>
 
 #include "contract/request_method.h"
 #include "host/app/http_translation.h"
@@ -17,10 +19,11 @@ namespace {
 constexpr std::size_t kServerThreads = 24;
 constexpr std::size_t kKeepAliveRequests = 10000;
 
-void Write(const HttpReply& reply, httplib::Response& response) {
+// Takes the reply's body over: a whole document is not copied once more on its way out.
+void Write(HttpReply reply, httplib::Response& response) {
   response.status = reply.status;
   if (reply.breaksMidway) {
-    auto bytes = std::make_shared<std::string>(reply.body);
+    auto bytes = std::make_shared<std::string>(std::move(reply.body));
     response.set_chunked_content_provider(
         reply.contentType, [bytes](std::size_t offset, httplib::DataSink& sink) {
           // Whatever came before the failure goes out; then the connection breaks.
@@ -28,8 +31,11 @@ void Write(const HttpReply& reply, httplib::Response& response) {
         });
     return;
   }
-  if (!reply.contentType.empty())
-    response.set_content(reply.body, reply.contentType);
+  if (!reply.contentType.empty()) {
+    response.body = std::move(reply.body);
+    response.headers.erase("Content-Type");
+    response.set_header("Content-Type", reply.contentType);
+  }
 }
 
 // Why the server refused a request before any handler saw it.
