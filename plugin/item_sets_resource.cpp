@@ -57,14 +57,21 @@ void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
   StampItemSets(previousTimestamp, currentItemSets_, loginSession_);
   // Converted once: the event's data is also what the cache file holds. A document that does not
   // convert keeps the old file and announces nothing; the change still stands and is uploaded.
-  const Zorv::BindingResult payload = ResourceEventPayload(
-      *this, ItemSetsResourceUri(summonerId), PluginResourceEventType::Update, currentItemSets_);
-  if (payload.ok()) {
-    cacheReader_.Forget();
-    (void)WriteLocalItemSets(GetLocalItemSetsPath(), payload.value().Find("data"), typeRegistry());
-    // Nobody has to listen: the outcome of the announcement changes nothing.
-    PublishResourceEventPayload(*this, "OnJsonApiEvent", payload.value(), 0);
+  cacheReader_.Forget();
+  std::optional<std::string> written;
+  {
+    const Zorv::BindingResult payload = ResourceEventPayload(
+        *this, ItemSetsResourceUri(summonerId), PluginResourceEventType::Update, currentItemSets_);
+    if (payload.ok()) {
+      written =
+          WriteLocalItemSets(GetLocalItemSetsPath(), payload.value().Find("data"), typeRegistry());
+      // Nobody has to listen: the outcome of the announcement changes nothing.
+      PublishResourceEventPayload(*this, "OnJsonApiEvent", payload.value(), 0);
+    }
   }
+  // Remembered once the converted document is gone, so the two are never held together.
+  if (written)
+    cacheReader_.Remember(std::move(*written), currentItemSets_);
   uploadPending_ = true;
 }
 

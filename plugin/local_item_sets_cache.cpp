@@ -62,7 +62,7 @@ bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets&
                        const LoginSession& session, const Zorv::BindingTypeRegistry& registry) {
   StampItemSets(version, document, session);
   const Zorv::BindingResult converted = Zorv::SerializeToBinding(document, registry);
-  return converted.ok() && WriteLocalItemSets(path, converted.value(), registry);
+  return converted.ok() && WriteLocalItemSets(path, converted.value(), registry).has_value();
 }
 
 void StampItemSets(std::uint64_t version, ItemSets& document, const LoginSession& session) {
@@ -72,9 +72,13 @@ void StampItemSets(std::uint64_t version, ItemSets& document, const LoginSession
   }
 }
 
-bool WriteLocalItemSets(const std::string& path, const Zorv::BindingProperty& converted,
-                        const Zorv::BindingTypeRegistry& registry) {
-  return platform::ReplaceFileAtomically(path, Zorv::WriteJson(converted, &registry, nullptr));
+std::optional<std::string> WriteLocalItemSets(const std::string& path,
+                                              const Zorv::BindingProperty& converted,
+                                              const Zorv::BindingTypeRegistry& registry) {
+  std::string text = Zorv::WriteJson(converted, &registry, nullptr);
+  if (!platform::ReplaceFileAtomically(path, text))
+    return std::nullopt;
+  return text;
 }
 
 void DiscardForeignLocalItemSets(const std::string& path, ItemSets& document,

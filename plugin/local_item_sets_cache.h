@@ -66,8 +66,10 @@ bool SaveLocalItemSets(const std::string& path, std::uint64_t version,
 // more than the file: the stamp, and the replacement of the file by the converted document.
 void StampItemSets(std::uint64_t version, Zorv::Client::ItemSets::Api::ItemSets& document,
                    const Zorv::Client::ItemSets::Api::LoginSession& session);
-bool WriteLocalItemSets(const std::string& path, const Zorv::BindingProperty& converted,
-                        const Zorv::BindingTypeRegistry& registry);
+// The text the file now holds, or nothing when it could not be replaced.
+std::optional<std::string> WriteLocalItemSets(const std::string& path,
+                                              const Zorv::BindingProperty& converted,
+                                              const Zorv::BindingTypeRegistry& registry);
 
 // When the document belongs to another account than the signed-in one, empties the file and
 // sets the empty document. Nothing happens while either account id is 0.

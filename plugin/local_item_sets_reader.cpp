@@ -13,7 +13,12 @@ void LocalItemSetsReader::Load(const std::string& path, ItemSets& document,
                                const Zorv::BindingTypeRegistry& registry, Keep keep) {
   std::string text = platform::ReadWholeFile(path).value_or(std::string());
   if (remembered_ && text == text_) {
-    document = document_;
+    if (keep == Keep::kYes) {
+      document = document_;
+    } else {
+      document = std::move(document_);
+      Forget();
+    }
     return;
   }
   Forget();
@@ -23,6 +28,12 @@ void LocalItemSetsReader::Load(const std::string& path, ItemSets& document,
     document_ = document;
     remembered_ = true;
   }
+}
+
+void LocalItemSetsReader::Remember(std::string text, const ItemSets& document) {
+  text_ = std::move(text);
+  document_ = document;
+  remembered_ = true;
 }
 
 void LocalItemSetsReader::Forget() {

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/plugin/item_sets_test_plugin.h"
@@ -127,20 +129,39 @@ TEST_F(LocalItemSetsCache, LoadTakesAnotherAccountsFileAsItIs) {
 }
 
 // Catches a reader that serves a remembered document for a changed file (even one of the same
-// length), whose remembered document a caller's edit reaches, or that differs from a plain load.
+// length), whose remembered document a caller's edit reaches, or whose document for a text the
+// plugin wrote differs from a plain load of that text: texts with NUL, bytes that are not UTF-8,
+// quotes and control characters, integers at their limits.
 TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
+  using Keep = LocalItemSetsReader::Keep;
+  ItemSets odd = SampleDocument(UINT64_MAX);
+  odd.itemSets[0].title = std::string("nul\0 \xff\xfe \"q\" \\ \t\x01\x7f \xc3\xa9", 21);
+  odd.itemSets[0].sortrank = INT32_MIN;
+  odd.itemSets[0].preferredItemSlots = {{"\x80", -32768}};
+  odd.itemSets[0].blocks[0].items[0].count = 65535;
   const std::string first = Json(SampleDocument(5));
   const std::string second = Json(SampleDocument(6));
   ASSERT_EQ(first.size(), second.size());
-  const std::string steps[] = {first, first, second, "{garbled", first, first};
   LocalItemSetsReader reader;
-  for (const std::string& text : steps) {
+  reader.Remember(Json(odd), odd);
+  const std::pair<std::string, Keep> steps[] = {
+      {Json(odd), Keep::kYes}, {Json(odd), Keep::kNo},   {first, Keep::kYes}, {first, Keep::kYes},
+      {second, Keep::kYes},    {"{garbled", Keep::kYes}, {first, Keep::kNo},  {first, Keep::kYes}};
+  for (const auto& [text, keep] : steps) {
     WriteFile(text);
     ItemSets read;
-    reader.Load(path_, read, plugin_.typeRegistry(), LocalItemSetsReader::Keep::kYes);
+    reader.Load(path_, read, plugin_.typeRegistry(), keep);
     ItemSets loaded;
     Load(loaded);
     EXPECT_EQ(Json(read), Json(loaded));
+    ASSERT_EQ(read.itemSets.size(), loaded.itemSets.size());
+    if (!read.itemSets.empty()) {
+      const auto& [readSet, loadedSet] = std::tie(read.itemSets[0], loaded.itemSets[0]);
+      EXPECT_EQ(readSet.title, loadedSet.title);
+      ASSERT_EQ(readSet.preferredItemSlots.size(), loadedSet.preferredItemSlots.size());
+      for (std::size_t i = 0; i < readSet.preferredItemSlots.size(); ++i)
+        EXPECT_EQ(readSet.preferredItemSlots[i].id, loadedSet.preferredItemSlots[i].id);
+    }
     read.itemSets.clear();  // an edit of the caller's copy
   }
 }
