@@ -206,17 +206,17 @@ BindingResult ParseText(const char* text, std::size_t length) {
   BindingResult result;
   if (text == nullptr)
     return result;
+  const std::size_t size = length == kNoLength ? std::strlen(text) : length;
   const char* first = text;
-  while (IsBlank(*first))
+  while (first != text + size && IsBlank(*first))
     ++first;
-  const auto blanks = static_cast<std::size_t>(first - text);
-  if (*first == '\0' && (length == kNoLength || blanks == length))
+  if (first == text + size)
     return result;
 
   BindingProperty& value = result.ResetValue();
-  const std::size_t size = length == kNoLength ? std::strlen(text) : length;
   const std::unique_ptr<char[]> copy(new char[size + 1]);
-  std::memcpy(copy.get(), text, size + 1);  // with the terminator
+  std::memcpy(copy.get(), text, size);
+  copy[size] = '\0';
   rapidjson::InsituStringStream stream(copy.get());
   rapidjson::ParseResult parsed;
   if (*first == '[' || *first == '{') {
@@ -246,8 +246,8 @@ BindingResult ParseJson(const char* text) {
   return ParseText(text, kNoLength);
 }
 
-BindingResult ParseJson(const std::string& text) {
-  return ParseText(text.c_str(), text.size());
+BindingResult ParseJson(std::string_view text) {
+  return ParseText(text.data(), text.size());
 }
 
 }  // namespace Zorv

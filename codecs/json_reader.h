@@ -12,7 +12,7 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <string_view>
 
 #include "binding/binding_result.h"
 
@@ -23,8 +23,8 @@ inline constexpr std::size_t kMaxJsonDepth = 512;
 // Reads the NUL-terminated `text` (null reads as empty).
 BindingResult ParseJson(const char* text);
 
-// Reads the whole of `text`: a NUL before its end fails as a second root value would, rather
-// than ending the document silently.
-BindingResult ParseJson(const std::string& text);
+// Reads the whole of `text`, which need not be NUL-terminated: a NUL before its end fails as a
+// second root value would, rather than ending the document silently.
+BindingResult ParseJson(std::string_view text);
 
 }  // namespace Zorv

@@ -124,7 +124,7 @@ BindingProperty DecodeText(BindingResult& result, TextCodec codec, std::string_v
       return value;
     }
     case TextCodec::kJson:
-      parsed = Zorv::ParseJson(std::string(text));
+      parsed = Zorv::ParseJson(text);
       if (!parsed.ok())
         FailDecoding(result, "JSON", parsed.ErrorText(), argumentName, functionName);
       break;

@@ -17,7 +17,7 @@ std::string HostRecord::ToJson() const {
 }
 
 std::optional<HostRecord> HostRecord::FromJson(std::string_view text) {
-  Zorv::BindingResult parsed = Zorv::ParseJson(std::string(text));
+  Zorv::BindingResult parsed = Zorv::ParseJson(text);
   if (!parsed.ok())
     return std::nullopt;
   const Zorv::BindingProperty& value = parsed.value();

@@ -15,7 +15,7 @@ PeerAnswer PeerAnswer::Value(Zorv::BindingProperty body, std::uint32_t status) {
 }
 
 PeerAnswer PeerAnswer::Json(std::string_view json, std::uint32_t status) {
-  Zorv::BindingResult parsed = Zorv::ParseJson(std::string(json));
+  Zorv::BindingResult parsed = Zorv::ParseJson(json);
   if (!parsed.ok())
     return Error(500, std::string(parsed.ErrorText()));
   return Value(parsed.TakeValue(), status);

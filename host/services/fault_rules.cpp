@@ -102,7 +102,7 @@ Outcome FaultRules::Set(const BindingProperty& rules) {
 }
 
 Outcome FaultRules::SetJson(std::string_view json) {
-  Zorv::BindingResult parsed = Zorv::ParseJson(std::string(json));
+  Zorv::BindingResult parsed = Zorv::ParseJson(json);
   if (!parsed.ok())
     return Outcome::Failed("Fault rules are not JSON: " + std::string(parsed.ErrorText()));
   return Set(parsed.value());

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "codecs/json_writer.h"
 
@@ -55,13 +56,19 @@ TEST(JsonReader, MapsEachJsonValueToItsKind) {
   EXPECT_EQ(ParseJson("{}").value().Kind(), K::kStructure);
 }
 
-// Catches blank or absent text reported as an error instead of an empty document.
+// Catches blank or absent text reported as an error instead of an empty document, and a view
+// read beyond its end.
 TEST(JsonReader, BlankTextIsEmptyWithSuccess) {
   for (const char* text : {"", " \t\r\n ", static_cast<const char*>(nullptr)}) {
     const BindingResult parsed = ParseJson(text);
     EXPECT_TRUE(parsed.ok() && parsed.value().IsEmpty());
   }
   EXPECT_TRUE(ParseJson(std::string("  ")).ok());
+  const std::string_view blanksBeforeText = std::string_view("  x").substr(0, 2);
+  EXPECT_TRUE(ParseJson(blanksBeforeText).ok() && ParseJson(blanksBeforeText).value().IsEmpty());
+  const BindingResult array = ParseJson(std::string_view("[1]]").substr(0, 3));
+  ASSERT_TRUE(array.ok()) << array.ErrorText();
+  EXPECT_EQ(array.value().Size(), 1u);
 }
 
 // Catches wrong error texts or offsets, and a partial tree surviving beside the error.
