@@ -46,9 +46,8 @@ class ItemSetsPlugin : public PluginBase {
   void PutItemSets(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSets itemSets);
   void PostItemSet(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSet itemSet);
   // The document a request works on: while it has no version, the cache file's, so that requests
-  // see what was stored last; never another account's sets. `keep`: whether the file is likely
-  // to be read again unchanged.
-  void LoadItemSetsForRequest(LocalItemSetsReader::Keep keep);
+  // see what was stored last; never another account's sets.
+  void LoadItemSetsForRequest();
   // After a request changed the document: normalise, store, announce on the summoner's path and
   // mark it for upload.
   void AcceptChangedItemSets(std::uint64_t summonerId, std::uint64_t previousTimestamp);
@@ -79,7 +78,7 @@ class ItemSetsPlugin : public PluginBase {
   void ExportToGame();
 
   Zorv::Client::ItemSets::Api::ItemSets currentItemSets_;
-  LocalItemSetsReader cacheReader_;  // forgets whenever the plugin replaces the file
+  LocalItemSetsReader cacheReader_;  // told to forget before the document changes otherwise
   Zorv::Client::ItemSets::Api::LoginSession loginSession_;
   bool preferencesReady_ = false;
   bool editorEnabled_ = true;

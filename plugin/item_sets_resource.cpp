@@ -19,17 +19,16 @@ std::string ItemSetsResourceUri(std::uint64_t summonerId) {
   return FormatText("/dul-item-sets/v1/item-sets/%1/sets", summonerId);
 }
 
-void ItemSetsPlugin::LoadItemSetsForRequest(LocalItemSetsReader::Keep keep) {
+void ItemSetsPlugin::LoadItemSetsForRequest() {
   if (currentItemSets_.timestamp == 0)
-    cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry(), keep);
+    cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
   // Whichever way they came into memory (this load, a reconciliation, an earlier session's
   // change), another account's sets are never shown to this one nor built upon.
   (void)ForgetForeignItemSets();
 }
 
 ItemSets ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
-  // Clients poll: the next GET is likely to find the same file.
-  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kYes);
+  LoadItemSetsForRequest();
   return currentItemSets_;
 }
 
@@ -37,8 +36,9 @@ void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
   // The replaced document's version comes from the cache file while memory holds none, so that
   // the next reconciliation compares the change with the version it was made on instead of
   // taking it for an older copy.
-  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kNo);
+  LoadItemSetsForRequest();
   const std::uint64_t previousTimestamp = currentItemSets_.timestamp;
+  cacheReader_.Forget();
   currentItemSets_ = std::move(itemSets);
   AcceptChangedItemSets(summonerId, previousTimestamp);
 }
@@ -46,7 +46,8 @@ void ItemSetsPlugin::PutItemSets(std::uint64_t summonerId, ItemSets itemSets) {
 void ItemSetsPlugin::PostItemSet(std::uint64_t summonerId, ItemSet itemSet) {
   // The set joins the document a GET would show and is stored like a replacement, so the next
   // reload of the cache file loses neither the cached sets nor the new one.
-  LoadItemSetsForRequest(LocalItemSetsReader::Keep::kNo);
+  LoadItemSetsForRequest();
+  cacheReader_.Forget();
   currentItemSets_.itemSets.push_back(std::move(itemSet));
   AcceptChangedItemSets(summonerId, currentItemSets_.timestamp);
 }
@@ -57,7 +58,6 @@ void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
   StampItemSets(previousTimestamp, currentItemSets_, loginSession_);
   // Converted once: the event's data is also what the cache file holds. A document that does not
   // convert keeps the old file and announces nothing; the change still stands and is uploaded.
-  cacheReader_.Forget();
   std::optional<std::string> written;
   {
     const Zorv::BindingResult payload = ResourceEventPayload(
@@ -69,9 +69,9 @@ void ItemSetsPlugin::AcceptChangedItemSets(std::uint64_t summonerId,
       PublishResourceEventPayload(*this, "OnJsonApiEvent", payload.value(), 0);
     }
   }
-  // Remembered once the converted document is gone, so the two are never held together.
+  // Remembered once the converted document is gone, so that the two are never held together.
   if (written)
-    cacheReader_.Remember(std::move(*written), currentItemSets_);
+    cacheReader_.Remember(std::move(*written));
   uploadPending_ = true;
 }
 

@@ -10,36 +10,22 @@ namespace dul::item_sets {
 using Zorv::Client::ItemSets::Api::ItemSets;
 
 void LocalItemSetsReader::Load(const std::string& path, ItemSets& document,
-                               const Zorv::BindingTypeRegistry& registry, Keep keep) {
+                               const Zorv::BindingTypeRegistry& registry) {
   std::string text = platform::ReadWholeFile(path).value_or(std::string());
-  if (remembered_ && text == text_) {
-    if (keep == Keep::kYes) {
-      document = document_;
-    } else {
-      document = std::move(document_);
-      Forget();
-    }
+  if (remembered_ && text == text_)
     return;
-  }
-  Forget();
   document = ItemSetsFromJson(text, registry).value_or(ItemSets());
-  if (keep == Keep::kYes) {
-    text_ = std::move(text);
-    document_ = document;
-    remembered_ = true;
-  }
+  Remember(std::move(text));
 }
 
-void LocalItemSetsReader::Remember(std::string text, const ItemSets& document) {
+void LocalItemSetsReader::Remember(std::string text) {
   text_ = std::move(text);
-  document_ = document;
   remembered_ = true;
 }
 
 void LocalItemSetsReader::Forget() {
   remembered_ = false;
   std::string().swap(text_);  // a plain assignment could keep the old capacity
-  document_ = ItemSets();
 }
 
 }  // namespace dul::item_sets

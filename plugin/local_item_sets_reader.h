@@ -1,9 +1,8 @@
-// LocalItemSetsReader: loads the local item-set cache file for requests that may read it again
-// unchanged. It remembers the last text read or written and the document that text reads as, so
-// that reading the same text again costs a comparison and a copy instead of a parse and a
-// conversion; the result is the same as LoadLocalItemSets'. What the plugin writes reads back as
+// LocalItemSetsReader: loads the local item-set cache file into the plugin's document, and skips
+// the parse and the conversion when the file still holds the text that the document was last read
+// from or written as, and the document has not changed since. What the plugin writes reads back as
 // the document it wrote: every field is a text or an integer, and the JSON codec carries both
-// exactly.
+// exactly. The owner calls Forget before it changes the document in any other way.
 #pragma once
 
 #include <string>
@@ -18,21 +17,17 @@ namespace dul::item_sets {
 
 class LocalItemSetsReader {
  public:
-  enum class Keep : bool { kNo, kYes };
-
-  // Replaces `document` by the file's, as LoadLocalItemSets does. With Keep::kYes the text and
-  // its document are remembered for the next load; with kNo nothing is kept (the file is about to
-  // be replaced), so a remembered document is handed over instead of copied.
+  // Replaces `document` by the file's, as LoadLocalItemSets does, unless `document` already is
+  // what the file's text reads as.
   void Load(const std::string& path, Zorv::Client::ItemSets::Api::ItemSets& document,
-            const Zorv::BindingTypeRegistry& registry, Keep keep);
-  // The file now holds `text`, written from `document`.
-  void Remember(std::string text, const Zorv::Client::ItemSets::Api::ItemSets& document);
-  // Drops what is remembered: for when the file is about to be replaced.
+            const Zorv::BindingTypeRegistry& registry);
+  // The file now holds `text`, written from the document as it stands.
+  void Remember(std::string text);
+  // The document or the file is about to change otherwise: the next load reads the file.
   void Forget();
 
  private:
   std::string text_;
-  Zorv::Client::ItemSets::Api::ItemSets document_;
   bool remembered_ = false;
 };
 

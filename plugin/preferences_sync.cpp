@@ -101,11 +101,11 @@ void ItemSetsPlugin::TakeOverServiceItemSets(const BindingProperty& answer,
   if (!taken) {
     return;  // an unusable copy never replaces the document
   }
+  cacheReader_.Forget();
   currentItemSets_ = std::move(*taken);
   // The newer copy supersedes whatever local change had not been sent.
   uploadUnsent_ = false;
   NormalizeItemSets(currentItemSets_);
-  cacheReader_.Forget();
   (void)SaveLocalItemSets(GetLocalItemSetsPath(), modified, currentItemSets_, loginSession_,
                           typeRegistry());
   ExportToGame();
@@ -159,8 +159,7 @@ void ItemSetsPlugin::UploadItemSets() {
 }
 
 void ItemSetsPlugin::LoadItemSetsFromCache() {
-  cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry(),
-                    LocalItemSetsReader::Keep::kNo);
+  cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
 }
 
 void ItemSetsPlugin::DiscardForeignItemSets() {
@@ -177,6 +176,7 @@ bool ItemSetsPlugin::ForgetForeignItemSets() {
   if (!NamesForeignAccount(currentItemSets_, loginSession_)) {
     return false;
   }
+  cacheReader_.Forget();
   currentItemSets_ = ItemSets();
   uploadPending_ = false;
   uploadUnsent_ = false;

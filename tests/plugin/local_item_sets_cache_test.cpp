@@ -9,7 +9,6 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -128,12 +127,11 @@ TEST_F(LocalItemSetsCache, LoadTakesAnotherAccountsFileAsItIs) {
   ASSERT_EQ(document.itemSets.size(), 1u);
 }
 
-// Catches a reader that serves a remembered document for a changed file (even one of the same
-// length), whose remembered document a caller's edit reaches, or whose document for a text the
-// plugin wrote differs from a plain load of that text: texts with NUL, bytes that are not UTF-8,
-// quotes and control characters, integers at their limits.
+// Catches a reader that skips the load of a changed file (even one of the same length) or of any
+// file once told to forget, or whose skip keeps a document other than a plain load of the text the
+// plugin wrote: texts with NUL, bytes that are not UTF-8, quotes and control characters, integers
+// at their limits.
 TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
-  using Keep = LocalItemSetsReader::Keep;
   ItemSets odd = SampleDocument(UINT64_MAX);
   odd.itemSets[0].title = std::string("nul\0 \xff\xfe \"q\" \\ \t\x01\x7f \xc3\xa9", 21);
   odd.itemSets[0].sortrank = INT32_MIN;
@@ -142,27 +140,30 @@ TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
   const std::string first = Json(SampleDocument(5));
   const std::string second = Json(SampleDocument(6));
   ASSERT_EQ(first.size(), second.size());
+  enum class Then { kNothing, kForget };
+  const std::pair<std::string, Then> steps[] = {
+      {Json(odd), Then::kNothing}, {first, Then::kNothing},     {first, Then::kForget},
+      {first, Then::kNothing},     {second, Then::kNothing},    {"{garbled", Then::kNothing},
+      {"{garbled", Then::kForget}, {"{garbled", Then::kNothing}};
   LocalItemSetsReader reader;
-  reader.Remember(Json(odd), odd);
-  const std::pair<std::string, Keep> steps[] = {
-      {Json(odd), Keep::kYes}, {Json(odd), Keep::kNo},   {first, Keep::kYes}, {first, Keep::kYes},
-      {second, Keep::kYes},    {"{garbled", Keep::kYes}, {first, Keep::kNo},  {first, Keep::kYes}};
-  for (const auto& [text, keep] : steps) {
+  ItemSets document = odd;
+  reader.Remember(Json(odd));
+  for (const auto& [text, then] : steps) {
     WriteFile(text);
-    ItemSets read;
-    reader.Load(path_, read, plugin_.typeRegistry(), keep);
+    reader.Load(path_, document, plugin_.typeRegistry());
     ItemSets loaded;
     Load(loaded);
-    EXPECT_EQ(Json(read), Json(loaded));
-    ASSERT_EQ(read.itemSets.size(), loaded.itemSets.size());
-    if (!read.itemSets.empty()) {
-      const auto& [readSet, loadedSet] = std::tie(read.itemSets[0], loaded.itemSets[0]);
-      EXPECT_EQ(readSet.title, loadedSet.title);
-      ASSERT_EQ(readSet.preferredItemSlots.size(), loadedSet.preferredItemSlots.size());
-      for (std::size_t i = 0; i < readSet.preferredItemSlots.size(); ++i)
-        EXPECT_EQ(readSet.preferredItemSlots[i].id, loadedSet.preferredItemSlots[i].id);
+    EXPECT_EQ(Json(document), Json(loaded));
+    ASSERT_EQ(document.itemSets.size(), loaded.itemSets.size());
+    if (!document.itemSets.empty()) {
+      EXPECT_EQ(document.itemSets[0].title, loaded.itemSets[0].title);
+      EXPECT_EQ(document.itemSets[0].preferredItemSlots.size(),
+                loaded.itemSets[0].preferredItemSlots.size());
     }
-    read.itemSets.clear();  // an edit of the caller's copy
+    if (then == Then::kForget) {
+      reader.Forget();
+      document.itemSets.resize(3);  // a change the next load must undo
+    }
   }
 }
 
