@@ -72,6 +72,7 @@ class ArgumentBinder {
 
   // One value per argument, in argument order; "empty" where nothing was bound.
   std::span<const Zorv::BindingProperty> values() const { return values_; }
+  std::span<Zorv::BindingProperty> values() { return values_; }
 
  private:
   const ArgumentDescriptor* Find(std::string_view name, std::size_t& index) const;

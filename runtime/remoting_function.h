@@ -33,8 +33,9 @@ namespace dul {
 
 struct RemotingFunction;
 
-// Calls the function with one bound value per argument.
-using RemotingInvoker = std::function<CallResult(std::span<const Zorv::BindingProperty> values,
+// Calls the function with one bound value per argument; the values may be released once they
+// are converted, so that a large body is not held through the call.
+using RemotingInvoker = std::function<CallResult(std::span<Zorv::BindingProperty> values,
                                                  const RemotingFunction& function,
                                                  const Zorv::BindingTypeRegistry& registry)>;
 
@@ -129,7 +130,7 @@ CallResult ToCallResult(Result&& value, const Zorv::BindingTypeRegistry& registr
 
 template <class Result, class... Parameters, std::size_t... Index>
 CallResult ConvertAndCall(const std::function<Result(Parameters...)>& handler,
-                          [[maybe_unused]] std::span<const Zorv::BindingProperty> values,
+                          [[maybe_unused]] std::span<Zorv::BindingProperty> values,
                           [[maybe_unused]] const RemotingFunction& function,
                           [[maybe_unused]] const Zorv::BindingTypeRegistry& registry,
                           std::index_sequence<Index...>) {
@@ -140,6 +141,8 @@ CallResult ConvertAndCall(const std::function<Result(Parameters...)>& handler,
    ...);
   if (!conversion.ok())
     return BindingFailure(conversion);
+  for (Zorv::BindingProperty& value : values)
+    value = Zorv::BindingProperty();  // converted: the handler works on the natives alone
   if constexpr (std::is_void_v<Result>) {
     handler(std::move(std::get<Index>(natives))...);
     return CallResult{};
@@ -156,7 +159,7 @@ RemotingFunction Build(std::string_view name,
   function.name.assign(name);
   [[maybe_unused]] std::size_t index = 0;
   (function.arguments.push_back(DescribeArgument<Native<Parameters>>(declarations[index++])), ...);
-  function.invoke = [handler = std::move(handler)](std::span<const Zorv::BindingProperty> values,
+  function.invoke = [handler = std::move(handler)](std::span<Zorv::BindingProperty> values,
                                                    const RemotingFunction& described,
                                                    const Zorv::BindingTypeRegistry& registry) {
     if (values.size() != sizeof...(Parameters) ||
