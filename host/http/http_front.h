@@ -28,7 +28,8 @@ struct Response;
 
 namespace dul::host {
 
-inline constexpr std::size_t kLargestRequestBody = 8 * 1024 * 1024;
+// Room for a document of some ten thousand sets, the largest a player is expected to keep.
+inline constexpr std::size_t kLargestRequestBody = 32 * 1024 * 1024;
 inline constexpr std::string_view kHostResourcePrefix = "/dul-host/v1/";
 
 class HttpFront {

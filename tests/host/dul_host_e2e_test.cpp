@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "host/http/http_front.h"
 #include "tests/support/dul_host_process.h"
 
 namespace dul::testing {
@@ -58,8 +59,9 @@ TEST_F(DulHostTest, OversizedBodiesAreRefusedBeforeTheyAreRead) {
   Start();
   const std::string before = GetSets();
   std::string huge = R"({"timestamp":0,"accountId":0,"itemSets":[],"pad":")";
-  huge += std::string((8 << 20) - huge.size() - 1, 'x') + "\"}";
-  ExpectError(client->Put(kSets, huge, kJson), 413, "8388608");
+  huge += std::string(host::kLargestRequestBody - huge.size() - 1, 'x') + "\"}";
+  ExpectError(client->Put(kSets, huge, kJson), 413,
+              std::to_string(host::kLargestRequestBody).c_str());
   EXPECT_EQ(GetSets(), before);
 }
 
