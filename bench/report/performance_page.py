@@ -358,7 +358,9 @@ status answer (`GET /dul-host/v1/status`, p50, on the same connection) plus a Ra
 write of the document the GET answered; for a PUT, the status answer plus a RapidJSON parse and
 compact write of the body and one atomic file replace of the written bytes through the plugin's
 own `platform::ReplaceFileAtomically` (temporary file, `fsync`, rename), as the plugin's cache
-writer does (`bench/host/request_floor.cpp`, medians).
+writer does (`bench/host/request_floor.cpp`, medians). The `fsync` of that replace is most of a
+small PUT's floor; its time depends on the disk and on whatever else writes to it at the moment,
+so a small PUT can come out below a floor measured a little later.
 
 {host_section(host)}
 
