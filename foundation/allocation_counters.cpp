@@ -84,6 +84,17 @@ std::size_t CountingBlockSize(void* block) {
   return platform::MallocBlockSize(block);
 }
 
+void CountPagesTaken(std::size_t pageBytes) {
+  gBytesAllocated.fetch_add(pageBytes);
+  gAllocations.fetch_add(1);
+  RaisePeak();
+}
+
+void CountPagesReturned(std::size_t pageBytes, std::size_t pages) {
+  gBytesFreed.fetch_add(static_cast<std::uint64_t>(pageBytes) * pages);
+  gFrees.fetch_add(pages);
+}
+
 AllocationStats ReadAllocationStats() {
   return AllocationStats{gPeakLiveBytes.load(),  gLiveAllocationsAtPeak.load(),
                          gBytesAllocated.load(), gAllocations.load(),

@@ -23,6 +23,11 @@ struct AllocationStats {
   std::uint64_t frees = 0;
 };
 
+// Pages the library takes from the operating system for itself (the value trees' pages), counted
+// as one allocation each, so that the counters cover everything the library holds.
+void CountPagesTaken(std::size_t pageBytes);
+void CountPagesReturned(std::size_t pageBytes, std::size_t pages);
+
 AllocationStats ReadAllocationStats();
 
 }  // namespace dul

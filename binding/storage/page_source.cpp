@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "foundation/allocation_counters.h"
 #include "platform/page_memory.h"
 
 namespace Zorv {
@@ -34,6 +35,7 @@ void* PageSource::TakePage() {
   void* page = freePages_;
   freePages_ = NextPage(page);
   ++pagesInUse_;
+  dul::CountPagesTaken(kPageSize);
   return page;
 }
 
@@ -44,6 +46,7 @@ void PageSource::ReturnPages(const PageChain& pages) {
   NextPage(pages.last) = freePages_;
   freePages_ = pages.first;
   pagesInUse_ -= pages.count;
+  dul::CountPagesReturned(kPageSize, pages.count);
 }
 
 void PageSource::ReturnPage(void* page) {
