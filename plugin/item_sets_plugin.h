@@ -41,8 +41,9 @@ class ItemSetsPlugin : public PluginBase {
   double uploadRateLimit() const { return uploadRateLimit_; }
 
  private:
-  // The resource "/dul-item-sets/v1/item-sets/{summonerId}/sets".
-  Zorv::Client::ItemSets::Api::ItemSets GetItemSets(std::uint64_t summonerId);
+  // The resource "/dul-item-sets/v1/item-sets/{summonerId}/sets". A GET answers with the document
+  // itself, converted for the answer without a copy.
+  const Zorv::Client::ItemSets::Api::ItemSets& GetItemSets(std::uint64_t summonerId);
   void PutItemSets(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSets itemSets);
   void PostItemSet(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSet itemSet);
   // The document a request works on: while it has no version, the cache file's, so that requests

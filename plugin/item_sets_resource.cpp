@@ -27,7 +27,7 @@ void ItemSetsPlugin::LoadItemSetsForRequest() {
   (void)ForgetForeignItemSets();
 }
 
-ItemSets ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
+const ItemSets& ItemSetsPlugin::GetItemSets(std::uint64_t /*summonerId*/) {
   LoadItemSetsForRequest();
   return currentItemSets_;
 }
