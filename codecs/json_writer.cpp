@@ -12,6 +12,7 @@
 
 #include "binding/binding_type_registry.h"
 #include "codecs/json_allocator.h"
+#include "codecs/record_walk.h"
 #include "codecs/value_walk.h"
 #include "foundation/allocation_counters.h"
 #include "foundation/base64.h"
@@ -203,6 +204,18 @@ std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* r
 }
 
 }  // namespace
+
+std::optional<std::string> WriteRecordJson(const DulBindingValueRecord& record) {
+  if (record.kind == 0)
+    return std::nullopt;
+  TextSink sink({});
+  JsonCountingAllocator allocator;
+  CompactWriter writer(sink, &allocator);
+  JsonWriteVisitor<CompactWriter> visitor(writer, nullptr);
+  if (!WalkRecordWith(record, visitor))
+    return std::nullopt;
+  return sink.Finish();
+}
 
 std::string WriteJson(const BindingProperty& value, const BindingTypeRegistry* registry,
                       const char* separator) {

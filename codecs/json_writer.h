@@ -11,9 +11,11 @@
 // other gives the indented form with each line break written as `separator`.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "binding/binding_property.h"
+#include "contract/host_contract.h"
 
 namespace Zorv {
 
@@ -21,5 +23,10 @@ class BindingTypeRegistry;
 
 std::string WriteJson(const BindingProperty& value, const BindingTypeRegistry* registry,
                       const char* separator);
+
+// The compact text WriteJson gives for the value ReadValueRecord reads from `record`, written
+// from the record itself; nothing for a record that WalkRecordWith does not take (record_walk.h)
+// or whose top is "empty".
+std::optional<std::string> WriteRecordJson(const DulBindingValueRecord& record);
 
 }  // namespace Zorv

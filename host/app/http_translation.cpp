@@ -1,6 +1,7 @@
 #include "host/app/http_translation.h"
 
 #include <array>
+#include <utility>
 
 #include "codecs/json_writer.h"
 
@@ -31,7 +32,7 @@ HttpReply ErrorReply(int status, std::string_view message) {
   return HttpReply{status, kJson, Zorv::WriteJson(body, nullptr, nullptr), false};
 }
 
-HttpReply ReplyFor(const PeerAnswer& answer) {
+HttpReply ReplyFor(PeerAnswer answer) {
   const int status = static_cast<int>(answer.status);
   const bool failed = status >= 400 && status <= 599;
   if (status == 304)
@@ -47,6 +48,8 @@ HttpReply ReplyFor(const PeerAnswer& answer) {
     reply = StreamedReply(answer);
   } else if (answer.garbledKind) {
     reply = HttpReply{200, kJson, "{\"garbled", false};  // a broken body, as a client sees one
+  } else if (answer.bodyJson) {
+    reply = HttpReply{200, kJson, std::move(*answer.bodyJson), false};
   } else if (answer.body && !answer.body->IsEmpty()) {
     reply = HttpReply{200, kJson, Zorv::WriteJson(*answer.body, nullptr, nullptr), false};
   } else {

@@ -26,7 +26,7 @@ struct HttpReply {
   bool breaksMidway = false;
 };
 
-HttpReply ReplyFor(const PeerAnswer& answer);
+HttpReply ReplyFor(PeerAnswer answer);
 HttpReply ErrorReply(int status, std::string_view message);
 
 // The reason phrase of a status ("Payload Too Large"); "Error" for one without a phrase here.

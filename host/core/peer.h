@@ -23,6 +23,9 @@ struct PeerRequest {
   std::string query;         // after the "?", empty when there is none
   std::string body;          // bytes; empty without a body
   std::string contentType;   // empty without a body
+  // The plugin's answer is wanted as JSON text (PeerAnswer::bodyJson) rather than as a value:
+  // for a client that only sends it on.
+  bool answerAsJson = false;
 };
 
 // One read of a streamed body: its bytes, or a failed read. A chunk longer than the reader's
@@ -37,6 +40,7 @@ struct PeerAnswer {
   std::uint32_t status = 200;
   std::optional<std::string> errorText;
   std::optional<Zorv::BindingProperty> body;
+  std::optional<std::string> bodyJson;  // instead of `body`, the body as compact JSON text
   std::optional<std::vector<StreamChunk>> stream;   // when set, the body is streamed
   std::optional<std::uint64_t> streamExpectedSize;  // default: the chunks' total size
   std::optional<std::uint32_t> garbledKind;         // a broken answer: a body record of this kind

@@ -49,7 +49,24 @@ void ReadStreamedBody(const DulHostResponseRecord& response, PeerAnswer& answer)
   answer.body = parsed.TakeValue();
 }
 
-PeerAnswer ReadPluginResponse(DulHostResponseRecord& response) {
+// The body as JSON text, written from the record itself when the caller wants text and the record
+// allows it, else as the value the record holds.
+void ReadBodyRecord(const DulBindingValueRecord& body, bool asJson, PeerAnswer& answer) {
+  if (asJson) {
+    if (std::optional<std::string> text = Zorv::WriteRecordJson(body)) {
+      answer.bodyJson = std::move(text);
+      return;
+    }
+  }
+  Zorv::BindingResult read;
+  Zorv::ReadValueRecord(read, body, "body");
+  if (read.ok())
+    answer.body = read.TakeValue();
+  else
+    answer = PeerAnswer::Error(500, std::string(read.ErrorText()));
+}
+
+PeerAnswer ReadPluginResponse(DulHostResponseRecord& response, bool asJson) {
   PeerAnswer answer;
   answer.status = response.status;
   const char* errorText = response.errorText;
@@ -59,12 +76,7 @@ PeerAnswer ReadPluginResponse(DulHostResponseRecord& response) {
   if (response.streamRead != nullptr) {
     ReadStreamedBody(response, answer);
   } else if (body.kind != 0) {
-    Zorv::BindingResult read;
-    Zorv::ReadValueRecord(read, body, "body");
-    if (read.ok())
-      answer.body = read.TakeValue();
-    else
-      answer = PeerAnswer::Error(500, std::string(read.ErrorText()));
+    ReadBodyRecord(body, asJson, answer);
   }
   const DulResponseReleaseFunction release = response.release;
   if (release != nullptr)
@@ -135,7 +147,7 @@ PeerAnswer DispatchToEndpoint(const DulEndpointTable& table, std::uint32_t endpo
   record.methodText = request.method == kMethodNamed ? request.methodName.c_str() : nullptr;
   DulHostResponseRecord response{};
   table.dispatch(table.plugin, &response, &record);
-  return ReadPluginResponse(response);
+  return ReadPluginResponse(response, request.answerAsJson);
 }
 
 }  // namespace dul::host

@@ -66,6 +66,7 @@ PeerRequest PeerRequestOf(const httplib::Request& request) {
     peer.query = request.target.substr(question + 1);
   peer.body = request.body;
   peer.contentType = request.get_header_value("Content-Type");
+  peer.answerAsJson = true;  // sent on as it is
   return peer;
 }
 

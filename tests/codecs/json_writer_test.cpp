@@ -5,10 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "binding/binding_type_registry.h"
+#include "binding/binding_value_record.h"
 #include "binding/builtin_types.h"
 #include "codecs/json_reader.h"
 
@@ -19,8 +22,16 @@ std::string Compact(const BindingProperty& value) {
   return WriteJson(value, nullptr, nullptr);
 }
 
+// The same value written from its record, as the host writes a plugin's answer.
+std::string CompactFromRecord(const BindingProperty& value) {
+  DulBindingValueRecord record = MakeValueRecord(value, nullptr);
+  const std::optional<std::string> text = WriteRecordJson(record);
+  ClearValueRecord(record);
+  return text.value_or("");
+}
+
 // Catches wrong number forms (1.0 losing its fraction, NaN leaving a hole), unescaped control
-// characters, and an "empty" top value written as null.
+// characters, and an "empty" top value written as null; from a value and from its record.
 TEST(JsonWriter, WritesScalarsInTheirJsonForm) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
@@ -42,11 +53,15 @@ TEST(JsonWriter, WritesScalarsInTheirJsonForm) {
        "\"q\\\"\\\\/\\u0001\\n\\u0000\xC3\xA9\""},
       {BindingProperty(std::vector<std::uint8_t>{'a', 'b', 'c'}), "\"YWJj\""},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(Compact(c.value), c.expected) << c.expected;
+    EXPECT_EQ(CompactFromRecord(c.value), c.expected) << c.expected;
+  }
 }
 
-// Catches members written in insertion order and empty members or elements dropped.
+// Catches members written in insertion order and empty members or elements dropped, from a value
+// and from its record; and a record that is not in name order written as it stands instead of
+// being left to the reader, which sorts it and keeps the last of a repeated name.
 TEST(JsonWriter, WritesMembersInByteOrder) {
   BindingProperty value;
   value.Member("b") = 1;
@@ -54,6 +69,19 @@ TEST(JsonWriter, WritesMembersInByteOrder) {
   value.Member("a").PushBack() = std::nan("");
   value.Member("B").SetStructure();
   EXPECT_EQ(Compact(value), R"({"B":{},"a":[null,null],"b":1})");
+  EXPECT_EQ(CompactFromRecord(value), R"({"B":{},"a":[null,null],"b":1})");
+
+  DulBindingValueRecord one{};
+  one.kind = 3;
+  one.payload.unsigned64 = 1;
+  for (const char* second : {"a", "b", "é"}) {
+    const DulBindingMember members[] = {{"b", one, 0}, {second, one, 0}};
+    DulBindingValueRecord record{};
+    record.kind = 10;
+    record.payload.span.data = members;
+    record.payload.span.length = 2;
+    EXPECT_EQ(WriteRecordJson(record).has_value(), std::string_view(second) > "b") << second;
+  }
 }
 
 // Catches enums written by name without a registry, or by a wrong name with one.
