@@ -1,17 +1,17 @@
 #include "codecs/json_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/writer.h>
+#include <rapidjson/internal/dtoa.h>
+#include <rapidjson/internal/itoa.h>
 
 #include "binding/binding_type_registry.h"
-#include "codecs/json_allocator.h"
 #include "codecs/value_walk.h"
 #include "foundation/allocation_counters.h"
 #include "foundation/base64.h"
@@ -24,17 +24,14 @@ constexpr std::size_t kFirstTextBytes = 1024;
 constexpr std::size_t kLargestPieceBytes = 64 * 1024;
 constexpr unsigned kIndentSpaces = 4;
 
-// The writers' output stream. The first kilobyte is written straight into the string that is
-// returned, so that short texts need no copy at the end. Beyond it the text goes into pieces that
-// double up to 64 KiB (which reuse heap blocks instead of fresh pages), so that growing neither
-// copies nor clears, and Finish joins them once into a string of the exact size. With a separator,
-// each line break the pretty writer emits is written as the separator (a line feed inside a string
-// is always escaped, so it never reaches Put).
+// The writer's output. The first kilobyte is written straight into the string that is returned,
+// so that short texts need no copy at the end. Beyond it the text goes into pieces that double up
+// to 64 KiB (which reuse heap blocks instead of fresh pages), so that growing neither copies nor
+// clears, and Finish joins them once into a string of the exact size. Writing is Reserve, then
+// stores through the pointer it returns, then Advance to where they ended.
 class TextSink {
  public:
-  using Ch = char;
-
-  explicit TextSink(std::string_view separator) : separator_(separator) {
+  TextSink() {
     text_.resize(kFirstTextBytes);
     cursor_ = text_.data();
     end_ = cursor_ + text_.size();
@@ -46,23 +43,12 @@ class TextSink {
   TextSink(const TextSink&) = delete;
   TextSink& operator=(const TextSink&) = delete;
 
-  void Put(char c) {
-    if (c == '\n' && !separator_.empty())
-      return PutSeparator();
-    Reserve(1);
-    *cursor_++ = c;
-  }
-  void PutUnsafe(char c) { *cursor_++ = c; }
-  void PutRun(char c, std::size_t count) {
-    Reserve(count);
-    std::memset(cursor_, c, count);
-    cursor_ += count;
-  }
-  void Reserve(std::size_t count) {
+  char* Reserve(std::size_t count) {
     if (static_cast<std::size_t>(end_ - cursor_) < count)
       Grow(count);
+    return cursor_;
   }
-  void Flush() {}
+  void Advance(char* written) { cursor_ = written; }
 
   std::string Finish();
 
@@ -72,11 +58,6 @@ class TextSink {
     std::size_t length;
   };
 
-  void PutSeparator() {
-    Reserve(separator_.size());
-    std::memcpy(cursor_, separator_.data(), separator_.size());
-    cursor_ += separator_.size();
-  }
   void Grow(std::size_t count);
   void ClosePiece() {
     if (!pieces_.empty())
@@ -88,7 +69,6 @@ class TextSink {
   std::vector<Piece> pieces_;  // what follows, in order; the last one is being written
   char* cursor_ = nullptr;
   char* end_ = nullptr;
-  std::string_view separator_;
 };
 
 void TextSink::Grow(std::size_t count) {
@@ -126,78 +106,197 @@ std::string TextSink::Finish() {
   return std::move(text_);
 }
 
-// The writers reserve before a run of PutUnsafe calls; these let them do so on the sink.
-inline void PutReserve(TextSink& sink, std::size_t count) {
-  sink.Reserve(count);
-}
-inline void PutUnsafe(TextSink& sink, char c) {
-  sink.PutUnsafe(c);
-}
-inline void PutN(TextSink& sink, char c, std::size_t count) {
-  sink.PutRun(c, count);
+// The bytes a string needs escaped: control characters, the quote and the backslash. Every other
+// byte, UTF-8 sequences included, is copied as it is.
+constexpr std::array<char, 256> kEscapes = [] {
+  std::array<char, 256> escapes{};
+  for (std::size_t c = 0; c < 0x20; ++c)
+    escapes[c] = 'u';
+  escapes['\b'] = 'b';
+  escapes['\t'] = 't';
+  escapes['\n'] = 'n';
+  escapes['\f'] = 'f';
+  escapes['\r'] = 'r';
+  escapes['"'] = '"';
+  escapes['\\'] = '\\';
+  return escapes;
+}();
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// The high bit of each byte of `word` that needs an escape. Bits above the lowest one may be
+// wrong (a borrow carries upwards), so only the lowest is used.
+std::uint64_t EscapeBits(std::uint64_t word) {
+  const std::uint64_t control = (word - kEveryByte * 0x20) & ~word;
+  const std::uint64_t quote = word ^ (kEveryByte * '"');
+  const std::uint64_t backslash = word ^ (kEveryByte * '\\');
+  return (control | ((quote - kEveryByte) & ~quote) | ((backslash - kEveryByte) & ~backslash)) &
+         kHighBits;
 }
 
-using CompactWriter = rapidjson::Writer<TextSink, rapidjson::UTF8<>, rapidjson::UTF8<>,
-                                        JsonCountingAllocator, rapidjson::kWriteDefaultFlags>;
-using IndentedWriter =
-    rapidjson::PrettyWriter<TextSink, rapidjson::UTF8<>, rapidjson::UTF8<>, JsonCountingAllocator,
-                            rapidjson::kWriteDefaultFlags>;
-
-rapidjson::SizeType JsonLength(std::string_view text) {
-  return static_cast<rapidjson::SizeType>(text.size());
+// Bytes before the first flagged one, in text order.
+std::size_t PlainBytes(std::uint64_t bits) {
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<std::size_t>(std::countr_zero(bits)) / 8;
+  else
+    return static_cast<std::size_t>(std::countl_zero(bits)) / 8;
 }
 
-// Feeds a walk to one of the writers.
-template <typename Writer>
+char* PutEscape(char* out, unsigned char c) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  *out++ = '\\';
+  *out++ = kEscapes[c];
+  if (kEscapes[c] == 'u') {
+    *out++ = '0';
+    *out++ = '0';
+    *out++ = kHexDigits[c >> 4];
+    *out++ = kHexDigits[c & 0xF];
+  }
+  return out;
+}
+
+// Copies `text` escaped, eight bytes at a time while none of them needs an escape. `out` has
+// room for the worst case, six bytes for each, which always covers an eight-byte store.
+char* PutEscaped(char* out, std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (end - at >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    std::memcpy(out, &word, 8);
+    const std::uint64_t bits = EscapeBits(word);
+    if (bits == 0) {
+      at += 8;
+      out += 8;
+      continue;
+    }
+    const std::size_t plain = PlainBytes(bits);
+    out = PutEscape(out + plain, static_cast<unsigned char>(at[plain]));
+    at += plain + 1;
+  }
+  for (; at != end; ++at) {
+    const auto c = static_cast<unsigned char>(*at);
+    if (kEscapes[c] == 0)
+      *out++ = static_cast<char>(c);
+    else
+      out = PutEscape(out, c);
+  }
+  return out;
+}
+
+// Writes a walk as JSON text into a sink: compact, or indented by four spaces a level with each
+// line break written as the separator (never inside a string, where a line feed is escaped).
+template <bool kIndented>
 class JsonWriteVisitor final : public ValueVisitor {
  public:
-  JsonWriteVisitor(Writer& writer, const BindingTypeRegistry* registry)
-      : writer_(writer), registry_(registry) {}
+  JsonWriteVisitor(TextSink& sink, const BindingTypeRegistry* registry, std::string_view lineBreak)
+      : sink_(sink), registry_(registry), lineBreak_(lineBreak) {}
 
-  void Null() override { writer_.Null(); }
-  void Bool(bool value) override { writer_.Bool(value); }
-  void Int64(std::int64_t value) override { writer_.Int64(value); }
-  void Uint64(std::uint64_t value) override { writer_.Uint64(value); }
-  void Double(double value) override {
-    // JSON has no NaN or infinity; the writer would leave a hole in the text.
-    if (std::isfinite(value))
-      writer_.Double(value);
-    else
-      writer_.Null();
+  void Null() override { PutText("null"); }
+  void Bool(bool value) override { value ? PutText("true") : PutText("false"); }
+  void Int64(std::int64_t value) override {
+    char* out = sink_.Reserve(kLongestInteger);
+    sink_.Advance(rapidjson::internal::i64toa(value, out));
   }
-  void String(std::string_view text) override { writer_.String(text.data(), JsonLength(text)); }
+  void Uint64(std::uint64_t value) override {
+    char* out = sink_.Reserve(kLongestInteger);
+    sink_.Advance(rapidjson::internal::u64toa(value, out));
+  }
+  void Double(double value) override {
+    // JSON has no NaN or infinity; null is what any reader accepts in their place.
+    if (!std::isfinite(value))
+      return Null();
+    char* out = sink_.Reserve(kLongestDouble);
+    sink_.Advance(rapidjson::internal::dtoa(value, out));
+  }
+  void String(std::string_view text) override {
+    char* out = sink_.Reserve(2 + text.size() * 6);
+    *out++ = '"';
+    out = PutEscaped(out, text);
+    *out++ = '"';
+    sink_.Advance(out);
+  }
   void Blob(std::span<const std::uint8_t> bytes) override {
-    const std::string text = dul::Base64Encode(bytes.data(), bytes.size());
-    writer_.String(text.data(), JsonLength(text));
+    String(dul::Base64Encode(bytes.data(), bytes.size()));
   }
   void Enum(BindingEnumCell cell) override {
     const char* name =
         registry_ != nullptr ? registry_->EnumName(cell.typeIdentity, cell.value) : nullptr;
     if (name != nullptr)
-      writer_.String(name, JsonLength(name));
+      String(name);
     else
-      writer_.Int64(cell.value);
+      Int64(cell.value);
   }
-  void StartArray(std::size_t) override { writer_.StartArray(); }
-  void EndArray() override { writer_.EndArray(); }
-  void StartObject(std::size_t) override { writer_.StartObject(); }
-  void Key(std::string_view name) override { writer_.Key(name.data(), JsonLength(name)); }
-  void EndObject() override { writer_.EndObject(); }
+  void StartArray(std::size_t) override { Open('['); }
+  void BeginElement() override { StartItem(); }
+  void EndElement() override { afterItem_ = true; }
+  void EndArray() override { Close(']'); }
+  void StartObject(std::size_t) override { Open('{'); }
+  void Key(std::string_view name) override {
+    StartItem();
+    String(name);
+    kIndented ? PutText(": ") : PutText(":");
+  }
+  void EndMember() override { afterItem_ = true; }
+  void EndObject() override { Close('}'); }
 
  private:
-  Writer& writer_;
+  static constexpr std::size_t kLongestInteger = 20;  // "-9223372036854775808"
+  static constexpr std::size_t kLongestDouble = 25;   // what dtoa may write
+
+  template <std::size_t N>
+  void PutText(const char (&text)[N]) {
+    char* out = sink_.Reserve(N - 1);
+    std::memcpy(out, text, N - 1);
+    sink_.Advance(out + N - 1);
+  }
+  void Open(char bracket) {
+    char* out = sink_.Reserve(1);
+    *out = bracket;
+    sink_.Advance(out + 1);
+    afterItem_ = false;
+    ++depth_;
+  }
+  void Close(char bracket) {
+    --depth_;
+    if (kIndented && afterItem_)
+      PutLine();
+    char* out = sink_.Reserve(1);
+    *out = bracket;
+    sink_.Advance(out + 1);
+  }
+  // Before an element or member: the comma after the one before, then its line.
+  void StartItem() {
+    if (afterItem_) {
+      char* out = sink_.Reserve(1);
+      *out = ',';
+      sink_.Advance(out + 1);
+    }
+    if (kIndented)
+      PutLine();
+  }
+  void PutLine() {
+    const std::size_t indent = depth_ * kIndentSpaces;
+    char* out = sink_.Reserve(lineBreak_.size() + indent);
+    std::memcpy(out, lineBreak_.data(), lineBreak_.size());
+    out += lineBreak_.size();
+    std::memset(out, ' ', indent);
+    sink_.Advance(out + indent);
+  }
+
+  TextSink& sink_;
   const BindingTypeRegistry* registry_;
+  std::string_view lineBreak_;
+  std::size_t depth_ = 0;
+  bool afterItem_ = false;  // an element or member of the innermost container has been written
 };
 
-template <typename Writer>
+template <bool kIndented>
 std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* registry,
-                      std::string_view separator) {
-  TextSink sink(separator);
-  JsonCountingAllocator allocator;
-  Writer writer(sink, &allocator);
-  if constexpr (std::is_same_v<Writer, IndentedWriter>)
-    writer.SetIndent(' ', kIndentSpaces);
-  JsonWriteVisitor<Writer> visitor(writer, registry);
+                      std::string_view lineBreak) {
+  TextSink sink;
+  JsonWriteVisitor<kIndented> visitor(sink, registry, lineBreak);
   WalkValueWith(value, visitor);  // the visitor's type is final: its calls are direct
   return sink.Finish();
 }
@@ -209,10 +308,8 @@ std::string WriteJson(const BindingProperty& value, const BindingTypeRegistry* r
   if (value.IsEmpty())
     return {};
   if (separator == nullptr || *separator == '\0')
-    return WriteWith<CompactWriter>(value, registry, {});
-  const std::string_view lineBreak(separator);
-  return WriteWith<IndentedWriter>(value, registry,
-                                   lineBreak == "\n" ? std::string_view() : lineBreak);
+    return WriteWith<false>(value, registry, {});
+  return WriteWith<true>(value, registry, separator);
 }
 
 }  // namespace Zorv
