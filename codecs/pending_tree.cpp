@@ -1,6 +1,7 @@
 #include "codecs/pending_tree.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Zorv {
 namespace {
@@ -73,26 +74,57 @@ void PendingTree::PlaceMembers(BindingProperty& object, std::size_t first) {
   count_ = first;
 }
 
-// Sorts members_ by name; false when a name is there twice.
+// Sorts members_ by name; false when a name is there twice. An object whose names repeat the last
+// ones of its slot takes their order as it is.
 bool PendingTree::SortMembers() {
-  order_.clear();
-  for (std::size_t i = 0; i < members_.size(); ++i)
-    order_.push_back({NamePrefixKey(members_[i].name), i});
-  std::sort(order_.begin(), order_.end(), [this](const SortKey& a, const SortKey& b) {
-    if (a.prefix != b.prefix)
-      return a.prefix < b.prefix;
-    const int order = members_[a.index].name.compare(members_[b.index].name);
-    return order != 0 ? order < 0 : a.index < b.index;
-  });
-  sorted_.clear();
-  for (const SortKey& key : order_) {
-    const BindingMemberSource& member = members_[key.index];
-    if (!sorted_.empty() && sorted_.back().name == member.name)
-      return false;
-    sorted_.push_back(member);
+  KnownOrder& known = known_[members_.size() % kKnownOrders];
+  if (!RepeatsKnownOrder(known)) {
+    order_.clear();
+    for (std::size_t i = 0; i < members_.size(); ++i)
+      order_.push_back({NamePrefixKey(members_[i].name), i});
+    std::sort(order_.begin(), order_.end(), [this](const SortKey& a, const SortKey& b) {
+      if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+      const int order = members_[a.index].name.compare(members_[b.index].name);
+      return order != 0 ? order < 0 : a.index < b.index;
+    });
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+      if (members_[order_[i - 1].index].name == members_[order_[i].index].name)
+        return false;
+    }
+    RememberOrder(known);
   }
+  sorted_.resize(members_.size());
+  for (std::size_t i = 0; i < members_.size(); ++i)
+    sorted_[i] = members_[known.order[i]];
   members_.swap(sorted_);
   return true;
+}
+
+bool PendingTree::RepeatsKnownOrder(const KnownOrder& known) const {
+  if (known.nameEnds.size() != members_.size())
+    return false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < members_.size(); ++i) {
+    const std::string_view name = members_[i].name;
+    if (known.nameEnds[i] - start != name.size() ||
+        std::memcmp(known.names.data() + start, name.data(), name.size()) != 0)
+      return false;
+    start = known.nameEnds[i];
+  }
+  return true;
+}
+
+void PendingTree::RememberOrder(KnownOrder& known) {
+  known.names.clear();
+  known.nameEnds.clear();
+  known.order.clear();
+  for (const BindingMemberSource& member : members_) {
+    known.names.append(member.name);
+    known.nameEnds.push_back(known.names.size());
+  }
+  for (const SortKey& key : order_)
+    known.order.push_back(key.index);
 }
 
 void PendingTree::MergeRepeatedNames(BindingProperty& object, std::size_t first) {
