@@ -135,12 +135,9 @@ std::uint64_t EscapeBits(std::uint64_t word) {
          kHighBits;
 }
 
-// Bytes before the first flagged one, in text order.
+// Bytes before the first flagged one, in text order (words are read little-endian).
 std::size_t PlainBytes(std::uint64_t bits) {
-  if constexpr (std::endian::native == std::endian::little)
-    return static_cast<std::size_t>(std::countr_zero(bits)) / 8;
-  else
-    return static_cast<std::size_t>(std::countl_zero(bits)) / 8;
+  return static_cast<std::size_t>(std::countr_zero(bits)) / 8;
 }
 
 char* PutEscape(char* out, unsigned char c) {
@@ -156,31 +153,57 @@ char* PutEscape(char* out, unsigned char c) {
   return out;
 }
 
-// Copies `text` escaped, eight bytes at a time while none of them needs an escape. `out` has
-// room for the worst case, six bytes for each, which always covers an eight-byte store.
+// The `count` (1 to 8) bytes at `at` as one word in text order, read without passing their end.
+std::uint64_t LoadUpTo8(const char* at, std::size_t count) {
+  std::uint64_t word;
+  if (count == 8) {
+    std::memcpy(&word, at, 8);
+    return word;
+  }
+  if (count >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, at, 4);
+    std::memcpy(&last, at + count - 4, 4);
+    return first | (std::uint64_t{last} << (8 * (count - 4)));
+  }
+  const auto byte = [at](std::size_t i) {
+    return std::uint64_t{static_cast<unsigned char>(at[i])};
+  };
+  return byte(0) | (byte(count / 2) << (8 * (count / 2))) | (byte(count - 1) << (8 * (count - 1)));
+}
+
+char* PutEscapedBytes(char* out, std::string_view text) {
+  for (const char c : text) {
+    if (kEscapes[static_cast<unsigned char>(c)] == 0)
+      *out++ = c;
+    else
+      out = PutEscape(out, static_cast<unsigned char>(c));
+  }
+  return out;
+}
+
+// Copies `text` escaped, up to eight bytes at a time: each step stores a whole word and keeps
+// the bytes before the first that needs an escape. `out` has room for the worst case, six bytes
+// for each, and eight more for the last store.
 char* PutEscaped(char* out, std::string_view text) {
+  if constexpr (std::endian::native != std::endian::little)
+    return PutEscapedBytes(out, text);
   const char* at = text.data();
   const char* const end = at + text.size();
-  while (end - at >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, at, 8);
+  while (at != end) {
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(end - at), 8);
+    const std::uint64_t word = LoadUpTo8(at, count);
     std::memcpy(out, &word, 8);
-    const std::uint64_t bits = EscapeBits(word);
+    const std::uint64_t bits = EscapeBits(word) & (kHighBits >> (8 * (8 - count)));
     if (bits == 0) {
-      at += 8;
-      out += 8;
+      at += count;
+      out += count;
       continue;
     }
     const std::size_t plain = PlainBytes(bits);
     out = PutEscape(out + plain, static_cast<unsigned char>(at[plain]));
     at += plain + 1;
-  }
-  for (; at != end; ++at) {
-    const auto c = static_cast<unsigned char>(*at);
-    if (kEscapes[c] == 0)
-      *out++ = static_cast<char>(c);
-    else
-      out = PutEscape(out, c);
   }
   return out;
 }
@@ -211,11 +234,7 @@ class JsonWriteVisitor final : public ValueVisitor {
     sink_.Advance(rapidjson::internal::dtoa(value, out));
   }
   void String(std::string_view text) override {
-    char* out = sink_.Reserve(2 + text.size() * 6);
-    *out++ = '"';
-    out = PutEscaped(out, text);
-    *out++ = '"';
-    sink_.Advance(out);
+    sink_.Advance(PutString(sink_.Reserve(StringRoom(text)), text));
   }
   void Blob(std::span<const std::uint8_t> bytes) override {
     String(dul::Base64Encode(bytes.data(), bytes.size()));
@@ -229,14 +248,17 @@ class JsonWriteVisitor final : public ValueVisitor {
       Int64(cell.value);
   }
   void StartArray(std::size_t) override { Open('['); }
-  void BeginElement() override { StartItem(); }
+  void BeginElement() override { sink_.Advance(PutItemStart(sink_.Reserve(ItemStartRoom()))); }
   void EndElement() override { afterItem_ = true; }
   void EndArray() override { Close(']'); }
   void StartObject(std::size_t) override { Open('{'); }
   void Key(std::string_view name) override {
-    StartItem();
-    String(name);
-    kIndented ? PutText(": ") : PutText(":");
+    char* out = sink_.Reserve(ItemStartRoom() + StringRoom(name) + 2);
+    out = PutString(PutItemStart(out), name);
+    *out++ = ':';
+    if (kIndented)
+      *out++ = ' ';
+    sink_.Advance(out);
   }
   void EndMember() override { afterItem_ = true; }
   void EndObject() override { Close('}'); }
@@ -260,29 +282,32 @@ class JsonWriteVisitor final : public ValueVisitor {
   }
   void Close(char bracket) {
     --depth_;
+    char* out = sink_.Reserve(1 + (kIndented ? LineRoom() : 0));
     if (kIndented && afterItem_)
-      PutLine();
-    char* out = sink_.Reserve(1);
+      out = PutLine(out);
     *out = bracket;
     sink_.Advance(out + 1);
   }
-  // Before an element or member: the comma after the one before, then its line.
-  void StartItem() {
-    if (afterItem_) {
-      char* out = sink_.Reserve(1);
-      *out = ',';
-      sink_.Advance(out + 1);
-    }
-    if (kIndented)
-      PutLine();
+  static std::size_t StringRoom(std::string_view text) { return 2 + text.size() * 6 + 8; }
+  static char* PutString(char* out, std::string_view text) {
+    *out++ = '"';
+    out = PutEscaped(out, text);
+    *out++ = '"';
+    return out;
   }
-  void PutLine() {
-    const std::size_t indent = depth_ * kIndentSpaces;
-    char* out = sink_.Reserve(lineBreak_.size() + indent);
+  std::size_t LineRoom() const { return lineBreak_.size() + depth_ * kIndentSpaces; }
+  char* PutLine(char* out) const {
     std::memcpy(out, lineBreak_.data(), lineBreak_.size());
     out += lineBreak_.size();
-    std::memset(out, ' ', indent);
-    sink_.Advance(out + indent);
+    std::memset(out, ' ', depth_ * kIndentSpaces);
+    return out + depth_ * kIndentSpaces;
+  }
+  // Before an element or member: the comma after the one before, then its line.
+  std::size_t ItemStartRoom() const { return 1 + (kIndented ? LineRoom() : 0); }
+  char* PutItemStart(char* out) const {
+    if (afterItem_)
+      *out++ = ',';
+    return kIndented ? PutLine(out) : out;
   }
 
   TextSink& sink_;
