@@ -13,6 +13,23 @@ bool NameBefore(std::string_view a, std::string_view b) {
   return a < b;
 }
 
+// Whether two texts of `size` bytes are equal, without a library call for names this short.
+bool SameBytes(const char* a, const char* b, std::size_t size) {
+  for (; size >= 8; size -= 8, a += 8, b += 8) {
+    std::uint64_t left;
+    std::uint64_t right;
+    std::memcpy(&left, a, 8);
+    std::memcpy(&right, b, 8);
+    if (left != right)
+      return false;
+  }
+  for (; size != 0; --size) {
+    if (*a++ != *b++)
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PendingTree::PendingTree(BindingProperty& top, BindingProperty& scratch, RepeatedEmpty rule)
@@ -75,9 +92,12 @@ void PendingTree::PlaceMembers(BindingProperty& object, std::size_t first) {
 }
 
 // Sorts members_ by name; false when a name is there twice. An object whose names repeat the last
-// ones of its slot takes their order as it is.
+// ones of its slot takes their order as it is. The slot mixes the member count with the lengths
+// of the first and last names, so that objects of different shapes seldom share one.
 bool PendingTree::SortMembers() {
-  KnownOrder& known = known_[members_.size() % kKnownOrders];
+  const std::size_t slot =
+      members_.size() * 7 + members_.front().name.size() * 3 + members_.back().name.size();
+  KnownOrder& known = known_[slot % kKnownOrders];
   if (!RepeatsKnownOrder(known)) {
     order_.clear();
     for (std::size_t i = 0; i < members_.size(); ++i)
@@ -89,7 +109,8 @@ bool PendingTree::SortMembers() {
       return order != 0 ? order < 0 : a.index < b.index;
     });
     for (std::size_t i = 1; i < order_.size(); ++i) {
-      if (members_[order_[i - 1].index].name == members_[order_[i].index].name)
+      if (order_[i - 1].prefix == order_[i].prefix &&
+          members_[order_[i - 1].index].name == members_[order_[i].index].name)
         return false;
     }
     RememberOrder(known);
@@ -108,7 +129,7 @@ bool PendingTree::RepeatsKnownOrder(const KnownOrder& known) const {
   for (std::size_t i = 0; i < members_.size(); ++i) {
     const std::string_view name = members_[i].name;
     if (known.nameEnds[i] - start != name.size() ||
-        std::memcmp(known.names.data() + start, name.data(), name.size()) != 0)
+        !SameBytes(known.names.data() + start, name.data(), name.size()))
       return false;
     start = known.nameEnds[i];
   }

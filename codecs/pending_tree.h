@@ -60,16 +60,16 @@ class PendingTree {
     std::uint64_t prefix;
     std::size_t index;
   };
-  // The name order of the last object out of order among those whose member count falls in the
-  // same slot: its names as the document gave them, one after another, and for each place in byte
-  // order the member that goes there. Objects of one shape repeat it and then need no sort.
+  // The name order of the last object out of order among those that fall in the same slot: its
+  // names as the document gave them, one after another, and for each place in byte order the member
+  // that goes there. Objects of one shape repeat it and then need no sort.
   struct KnownOrder {
     std::string names;
     std::vector<std::size_t> nameEnds;
     std::vector<std::size_t> order;
   };
   static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
-  static constexpr std::size_t kKnownOrders = 16;
+  static constexpr std::size_t kKnownOrders = 32;
 
   BindingProperty& ContainerOf(const OpenContainer& open) {
     return open.index == kTop ? top_ : slots_[open.index];
