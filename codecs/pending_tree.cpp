@@ -13,21 +13,28 @@ bool NameBefore(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-// Whether two texts of `size` bytes are equal, without a library call for names this short.
+template <typename Word>
+Word LoadWord(const char* bytes) {
+  Word word;
+  std::memcpy(&word, bytes, sizeof(word));
+  return word;
+}
+
+// Whether two texts of `size` bytes are equal, without a library call for names this short: whole
+// words, then one word that ends where the texts end.
 bool SameBytes(const char* a, const char* b, std::size_t size) {
-  for (; size >= 8; size -= 8, a += 8, b += 8) {
-    std::uint64_t left;
-    std::uint64_t right;
-    std::memcpy(&left, a, 8);
-    std::memcpy(&right, b, 8);
-    if (left != right)
+  if (size < 8) {
+    if (size >= 4) {
+      return LoadWord<std::uint32_t>(a) == LoadWord<std::uint32_t>(b) &&
+             LoadWord<std::uint32_t>(a + size - 4) == LoadWord<std::uint32_t>(b + size - 4);
+    }
+    return size == 0 || (a[0] == b[0] && a[size / 2] == b[size / 2] && a[size - 1] == b[size - 1]);
+  }
+  for (std::size_t at = 0; at + 8 < size; at += 8) {
+    if (LoadWord<std::uint64_t>(a + at) != LoadWord<std::uint64_t>(b + at))
       return false;
   }
-  for (; size != 0; --size) {
-    if (*a++ != *b++)
-      return false;
-  }
-  return true;
+  return LoadWord<std::uint64_t>(a + size - 8) == LoadWord<std::uint64_t>(b + size - 8);
 }
 
 }  // namespace
