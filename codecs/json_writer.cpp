@@ -1,17 +1,17 @@
 #include "codecs/json_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/writer.h>
+#include <rapidjson/internal/dtoa.h>
+#include <rapidjson/internal/itoa.h>
 
 #include "binding/binding_type_registry.h"
-#include "codecs/json_allocator.h"
 #include "codecs/record_walk.h"
 #include "codecs/value_walk.h"
 #include "foundation/allocation_counters.h"
@@ -25,17 +25,14 @@ constexpr std::size_t kFirstTextBytes = 1024;
 constexpr std::size_t kLargestPieceBytes = 64 * 1024;
 constexpr unsigned kIndentSpaces = 4;
 
-// The writers' output stream. The first kilobyte is written straight into the string that is
-// returned, so that short texts need no copy at the end. Beyond it the text goes into pieces that
-// double up to 64 KiB (which reuse heap blocks instead of fresh pages), so that growing neither
-// copies nor clears, and Finish joins them once into a string of the exact size. With a separator,
-// each line break the pretty writer emits is written as the separator (a line feed inside a string
-// is always escaped, so it never reaches Put).
+// The writer's output. The first kilobyte is written straight into the string that is returned,
+// so that short texts need no copy at the end. Beyond it the text goes into pieces that double up
+// to 64 KiB (which reuse heap blocks instead of fresh pages), so that growing neither copies nor
+// clears, and Finish joins them once into a string of the exact size. Writing is Reserve, then
+// stores through the pointer it returns, then Advance to where they ended.
 class TextSink {
  public:
-  using Ch = char;
-
-  explicit TextSink(std::string_view separator) : separator_(separator) {
+  TextSink() {
     text_.resize(kFirstTextBytes);
     cursor_ = text_.data();
     end_ = cursor_ + text_.size();
@@ -47,23 +44,12 @@ class TextSink {
   TextSink(const TextSink&) = delete;
   TextSink& operator=(const TextSink&) = delete;
 
-  void Put(char c) {
-    if (c == '\n' && !separator_.empty())
-      return PutSeparator();
-    Reserve(1);
-    *cursor_++ = c;
-  }
-  void PutUnsafe(char c) { *cursor_++ = c; }
-  void PutRun(char c, std::size_t count) {
-    Reserve(count);
-    std::memset(cursor_, c, count);
-    cursor_ += count;
-  }
-  void Reserve(std::size_t count) {
+  char* Reserve(std::size_t count) {
     if (static_cast<std::size_t>(end_ - cursor_) < count)
       Grow(count);
+    return cursor_;
   }
-  void Flush() {}
+  void Advance(char* written) { cursor_ = written; }
 
   std::string Finish();
 
@@ -73,11 +59,6 @@ class TextSink {
     std::size_t length;
   };
 
-  void PutSeparator() {
-    Reserve(separator_.size());
-    std::memcpy(cursor_, separator_.data(), separator_.size());
-    cursor_ += separator_.size();
-  }
   void Grow(std::size_t count);
   void ClosePiece() {
     if (!pieces_.empty())
@@ -89,7 +70,6 @@ class TextSink {
   std::vector<Piece> pieces_;  // what follows, in order; the last one is being written
   char* cursor_ = nullptr;
   char* end_ = nullptr;
-  std::string_view separator_;
 };
 
 void TextSink::Grow(std::size_t count) {
@@ -127,78 +107,222 @@ std::string TextSink::Finish() {
   return std::move(text_);
 }
 
-// The writers reserve before a run of PutUnsafe calls; these let them do so on the sink.
-inline void PutReserve(TextSink& sink, std::size_t count) {
-  sink.Reserve(count);
-}
-inline void PutUnsafe(TextSink& sink, char c) {
-  sink.PutUnsafe(c);
-}
-inline void PutN(TextSink& sink, char c, std::size_t count) {
-  sink.PutRun(c, count);
+// The bytes a string needs escaped: control characters, the quote and the backslash. Every other
+// byte, UTF-8 sequences included, is copied as it is.
+constexpr std::array<char, 256> kEscapes = [] {
+  std::array<char, 256> escapes{};
+  for (std::size_t c = 0; c < 0x20; ++c)
+    escapes[c] = 'u';
+  escapes['\b'] = 'b';
+  escapes['\t'] = 't';
+  escapes['\n'] = 'n';
+  escapes['\f'] = 'f';
+  escapes['\r'] = 'r';
+  escapes['"'] = '"';
+  escapes['\\'] = '\\';
+  return escapes;
+}();
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// The high bit of each byte of `word` that needs an escape. Bits above the lowest one may be
+// wrong (a borrow carries upwards), so only the lowest is used.
+std::uint64_t EscapeBits(std::uint64_t word) {
+  const std::uint64_t control = (word - kEveryByte * 0x20) & ~word;
+  const std::uint64_t quote = word ^ (kEveryByte * '"');
+  const std::uint64_t backslash = word ^ (kEveryByte * '\\');
+  return (control | ((quote - kEveryByte) & ~quote) | ((backslash - kEveryByte) & ~backslash)) &
+         kHighBits;
 }
 
-using CompactWriter = rapidjson::Writer<TextSink, rapidjson::UTF8<>, rapidjson::UTF8<>,
-                                        JsonCountingAllocator, rapidjson::kWriteDefaultFlags>;
-using IndentedWriter =
-    rapidjson::PrettyWriter<TextSink, rapidjson::UTF8<>, rapidjson::UTF8<>, JsonCountingAllocator,
-                            rapidjson::kWriteDefaultFlags>;
-
-rapidjson::SizeType JsonLength(std::string_view text) {
-  return static_cast<rapidjson::SizeType>(text.size());
+// Bytes before the first flagged one, in text order (words are read little-endian).
+std::size_t PlainBytes(std::uint64_t bits) {
+  return static_cast<std::size_t>(std::countr_zero(bits)) / 8;
 }
 
-// Feeds a walk to one of the writers.
-template <typename Writer>
+char* PutEscape(char* out, unsigned char c) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  *out++ = '\\';
+  *out++ = kEscapes[c];
+  if (kEscapes[c] == 'u') {
+    *out++ = '0';
+    *out++ = '0';
+    *out++ = kHexDigits[c >> 4];
+    *out++ = kHexDigits[c & 0xF];
+  }
+  return out;
+}
+
+// The `count` (1 to 8) bytes at `at` as one word in text order, read without passing their end.
+std::uint64_t LoadUpTo8(const char* at, std::size_t count) {
+  std::uint64_t word;
+  if (count == 8) {
+    std::memcpy(&word, at, 8);
+    return word;
+  }
+  if (count >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, at, 4);
+    std::memcpy(&last, at + count - 4, 4);
+    return first | (std::uint64_t{last} << (8 * (count - 4)));
+  }
+  const auto byte = [at](std::size_t i) {
+    return std::uint64_t{static_cast<unsigned char>(at[i])};
+  };
+  return byte(0) | (byte(count / 2) << (8 * (count / 2))) | (byte(count - 1) << (8 * (count - 1)));
+}
+
+char* PutEscapedBytes(char* out, std::string_view text) {
+  for (const char c : text) {
+    if (kEscapes[static_cast<unsigned char>(c)] == 0)
+      *out++ = c;
+    else
+      out = PutEscape(out, static_cast<unsigned char>(c));
+  }
+  return out;
+}
+
+// Copies `text` escaped, up to eight bytes at a time: each step stores a whole word and keeps
+// the bytes before the first that needs an escape. `out` has room for the worst case, six bytes
+// for each, and eight more for the last store.
+char* PutEscaped(char* out, std::string_view text) {
+  if constexpr (std::endian::native != std::endian::little)
+    return PutEscapedBytes(out, text);
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end) {
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(end - at), 8);
+    const std::uint64_t word = LoadUpTo8(at, count);
+    std::memcpy(out, &word, 8);
+    const std::uint64_t bits = EscapeBits(word) & (kHighBits >> (8 * (8 - count)));
+    if (bits == 0) {
+      at += count;
+      out += count;
+      continue;
+    }
+    const std::size_t plain = PlainBytes(bits);
+    out = PutEscape(out + plain, static_cast<unsigned char>(at[plain]));
+    at += plain + 1;
+  }
+  return out;
+}
+
+// Writes a walk as JSON text into a sink: compact, or indented by four spaces a level with each
+// line break written as the separator (never inside a string, where a line feed is escaped).
+template <bool kIndented>
 class JsonWriteVisitor final : public ValueVisitor {
  public:
-  JsonWriteVisitor(Writer& writer, const BindingTypeRegistry* registry)
-      : writer_(writer), registry_(registry) {}
+  JsonWriteVisitor(TextSink& sink, const BindingTypeRegistry* registry, std::string_view lineBreak)
+      : sink_(sink), registry_(registry), lineBreak_(lineBreak) {}
 
-  void Null() override { writer_.Null(); }
-  void Bool(bool value) override { writer_.Bool(value); }
-  void Int64(std::int64_t value) override { writer_.Int64(value); }
-  void Uint64(std::uint64_t value) override { writer_.Uint64(value); }
-  void Double(double value) override {
-    // JSON has no NaN or infinity; the writer would leave a hole in the text.
-    if (std::isfinite(value))
-      writer_.Double(value);
-    else
-      writer_.Null();
+  void Null() override { PutText("null"); }
+  void Bool(bool value) override { value ? PutText("true") : PutText("false"); }
+  void Int64(std::int64_t value) override {
+    char* out = sink_.Reserve(kLongestInteger);
+    sink_.Advance(rapidjson::internal::i64toa(value, out));
   }
-  void String(std::string_view text) override { writer_.String(text.data(), JsonLength(text)); }
+  void Uint64(std::uint64_t value) override {
+    char* out = sink_.Reserve(kLongestInteger);
+    sink_.Advance(rapidjson::internal::u64toa(value, out));
+  }
+  void Double(double value) override {
+    // JSON has no NaN or infinity; null is what any reader accepts in their place.
+    if (!std::isfinite(value))
+      return Null();
+    char* out = sink_.Reserve(kLongestDouble);
+    sink_.Advance(rapidjson::internal::dtoa(value, out));
+  }
+  void String(std::string_view text) override {
+    sink_.Advance(PutString(sink_.Reserve(StringRoom(text)), text));
+  }
   void Blob(std::span<const std::uint8_t> bytes) override {
-    const std::string text = dul::Base64Encode(bytes.data(), bytes.size());
-    writer_.String(text.data(), JsonLength(text));
+    String(dul::Base64Encode(bytes.data(), bytes.size()));
   }
   void Enum(BindingEnumCell cell) override {
     const char* name =
         registry_ != nullptr ? registry_->EnumName(cell.typeIdentity, cell.value) : nullptr;
     if (name != nullptr)
-      writer_.String(name, JsonLength(name));
+      String(name);
     else
-      writer_.Int64(cell.value);
+      Int64(cell.value);
   }
-  void StartArray(std::size_t) override { writer_.StartArray(); }
-  void EndArray() override { writer_.EndArray(); }
-  void StartObject(std::size_t) override { writer_.StartObject(); }
-  void Key(std::string_view name) override { writer_.Key(name.data(), JsonLength(name)); }
-  void EndObject() override { writer_.EndObject(); }
+  void StartArray(std::size_t) override { Open('['); }
+  void BeginElement() override { sink_.Advance(PutItemStart(sink_.Reserve(ItemStartRoom()))); }
+  void EndElement() override { afterItem_ = true; }
+  void EndArray() override { Close(']'); }
+  void StartObject(std::size_t) override { Open('{'); }
+  void Key(std::string_view name) override {
+    char* out = sink_.Reserve(ItemStartRoom() + StringRoom(name) + 2);
+    out = PutString(PutItemStart(out), name);
+    *out++ = ':';
+    if (kIndented)
+      *out++ = ' ';
+    sink_.Advance(out);
+  }
+  void EndMember() override { afterItem_ = true; }
+  void EndObject() override { Close('}'); }
 
  private:
-  Writer& writer_;
+  static constexpr std::size_t kLongestInteger = 20;  // "-9223372036854775808"
+  static constexpr std::size_t kLongestDouble = 25;   // what dtoa may write
+
+  template <std::size_t N>
+  void PutText(const char (&text)[N]) {
+    char* out = sink_.Reserve(N - 1);
+    std::memcpy(out, text, N - 1);
+    sink_.Advance(out + N - 1);
+  }
+  void Open(char bracket) {
+    char* out = sink_.Reserve(1);
+    *out = bracket;
+    sink_.Advance(out + 1);
+    afterItem_ = false;
+    ++depth_;
+  }
+  void Close(char bracket) {
+    --depth_;
+    char* out = sink_.Reserve(1 + (kIndented ? LineRoom() : 0));
+    if (kIndented && afterItem_)
+      out = PutLine(out);
+    *out = bracket;
+    sink_.Advance(out + 1);
+  }
+  static std::size_t StringRoom(std::string_view text) { return 2 + text.size() * 6 + 8; }
+  static char* PutString(char* out, std::string_view text) {
+    *out++ = '"';
+    out = PutEscaped(out, text);
+    *out++ = '"';
+    return out;
+  }
+  std::size_t LineRoom() const { return lineBreak_.size() + depth_ * kIndentSpaces; }
+  char* PutLine(char* out) const {
+    std::memcpy(out, lineBreak_.data(), lineBreak_.size());
+    out += lineBreak_.size();
+    std::memset(out, ' ', depth_ * kIndentSpaces);
+    return out + depth_ * kIndentSpaces;
+  }
+  // Before an element or member: the comma after the one before, then its line.
+  std::size_t ItemStartRoom() const { return 1 + (kIndented ? LineRoom() : 0); }
+  char* PutItemStart(char* out) const {
+    if (afterItem_)
+      *out++ = ',';
+    return kIndented ? PutLine(out) : out;
+  }
+
+  TextSink& sink_;
   const BindingTypeRegistry* registry_;
+  std::string_view lineBreak_;
+  std::size_t depth_ = 0;
+  bool afterItem_ = false;  // an element or member of the innermost container has been written
 };
 
-template <typename Writer>
+template <bool kIndented>
 std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* registry,
-                      std::string_view separator) {
-  TextSink sink(separator);
-  JsonCountingAllocator allocator;
-  Writer writer(sink, &allocator);
-  if constexpr (std::is_same_v<Writer, IndentedWriter>)
-    writer.SetIndent(' ', kIndentSpaces);
-  JsonWriteVisitor<Writer> visitor(writer, registry);
+                      std::string_view lineBreak) {
+  TextSink sink;
+  JsonWriteVisitor<kIndented> visitor(sink, registry, lineBreak);
   WalkValueWith(value, visitor);  // the visitor's type is final: its calls are direct
   return sink.Finish();
 }
@@ -208,10 +332,8 @@ std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* r
 std::optional<std::string> WriteRecordJson(const DulBindingValueRecord& record) {
   if (record.kind == 0)
     return std::nullopt;
-  TextSink sink({});
-  JsonCountingAllocator allocator;
-  CompactWriter writer(sink, &allocator);
-  JsonWriteVisitor<CompactWriter> visitor(writer, nullptr);
+  TextSink sink;
+  JsonWriteVisitor<false> visitor(sink, nullptr, {});
   if (!WalkRecordWith(record, visitor))
     return std::nullopt;
   return sink.Finish();
@@ -222,10 +344,8 @@ std::string WriteJson(const BindingProperty& value, const BindingTypeRegistry* r
   if (value.IsEmpty())
     return {};
   if (separator == nullptr || *separator == '\0')
-    return WriteWith<CompactWriter>(value, registry, {});
-  const std::string_view lineBreak(separator);
-  return WriteWith<IndentedWriter>(value, registry,
-                                   lineBreak == "\n" ? std::string_view() : lineBreak);
+    return WriteWith<false>(value, registry, {});
+  return WriteWith<true>(value, registry, separator);
 }
 
 }  // namespace Zorv

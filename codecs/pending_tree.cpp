@@ -1,6 +1,7 @@
 #include "codecs/pending_tree.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Zorv {
 namespace {
@@ -10,6 +11,30 @@ bool NameBefore(std::string_view a, std::string_view b) {
   if (!a.empty() && !b.empty() && a[0] != b[0])
     return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
   return a < b;
+}
+
+template <typename Word>
+Word LoadWord(const char* bytes) {
+  Word word;
+  std::memcpy(&word, bytes, sizeof(word));
+  return word;
+}
+
+// Whether two texts of `size` bytes are equal, without a library call for names this short: whole
+// words, then one word that ends where the texts end.
+bool SameBytes(const char* a, const char* b, std::size_t size) {
+  if (size < 8) {
+    if (size >= 4) {
+      return LoadWord<std::uint32_t>(a) == LoadWord<std::uint32_t>(b) &&
+             LoadWord<std::uint32_t>(a + size - 4) == LoadWord<std::uint32_t>(b + size - 4);
+    }
+    return size == 0 || (a[0] == b[0] && a[size / 2] == b[size / 2] && a[size - 1] == b[size - 1]);
+  }
+  for (std::size_t at = 0; at + 8 < size; at += 8) {
+    if (LoadWord<std::uint64_t>(a + at) != LoadWord<std::uint64_t>(b + at))
+      return false;
+  }
+  return LoadWord<std::uint64_t>(a + size - 8) == LoadWord<std::uint64_t>(b + size - 8);
 }
 
 }  // namespace
@@ -73,26 +98,61 @@ void PendingTree::PlaceMembers(BindingProperty& object, std::size_t first) {
   count_ = first;
 }
 
-// Sorts members_ by name; false when a name is there twice.
+// Sorts members_ by name; false when a name is there twice. An object whose names repeat the last
+// ones of its slot takes their order as it is. The slot mixes the member count with the lengths
+// of the first and last names, so that objects of different shapes seldom share one.
 bool PendingTree::SortMembers() {
-  order_.clear();
-  for (std::size_t i = 0; i < members_.size(); ++i)
-    order_.push_back({NamePrefixKey(members_[i].name), i});
-  std::sort(order_.begin(), order_.end(), [this](const SortKey& a, const SortKey& b) {
-    if (a.prefix != b.prefix)
-      return a.prefix < b.prefix;
-    const int order = members_[a.index].name.compare(members_[b.index].name);
-    return order != 0 ? order < 0 : a.index < b.index;
-  });
-  sorted_.clear();
-  for (const SortKey& key : order_) {
-    const BindingMemberSource& member = members_[key.index];
-    if (!sorted_.empty() && sorted_.back().name == member.name)
-      return false;
-    sorted_.push_back(member);
+  const std::size_t slot =
+      members_.size() * 7 + members_.front().name.size() * 3 + members_.back().name.size();
+  KnownOrder& known = known_[slot % kKnownOrders];
+  if (!RepeatsKnownOrder(known)) {
+    order_.clear();
+    for (std::size_t i = 0; i < members_.size(); ++i)
+      order_.push_back({NamePrefixKey(members_[i].name), i});
+    std::sort(order_.begin(), order_.end(), [this](const SortKey& a, const SortKey& b) {
+      if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+      const int order = members_[a.index].name.compare(members_[b.index].name);
+      return order != 0 ? order < 0 : a.index < b.index;
+    });
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+      if (order_[i - 1].prefix == order_[i].prefix &&
+          members_[order_[i - 1].index].name == members_[order_[i].index].name)
+        return false;
+    }
+    RememberOrder(known);
   }
+  sorted_.resize(members_.size());
+  for (std::size_t i = 0; i < members_.size(); ++i)
+    sorted_[i] = members_[known.order[i]];
   members_.swap(sorted_);
   return true;
+}
+
+bool PendingTree::RepeatsKnownOrder(const KnownOrder& known) const {
+  if (known.nameEnds.size() != members_.size())
+    return false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < members_.size(); ++i) {
+    const std::string_view name = members_[i].name;
+    if (known.nameEnds[i] - start != name.size() ||
+        !SameBytes(known.names.data() + start, name.data(), name.size()))
+      return false;
+    start = known.nameEnds[i];
+  }
+  return true;
+}
+
+void PendingTree::RememberOrder(KnownOrder& known) {
+  known.names.clear();
+  known.nameEnds.clear();
+  known.order.clear();
+  for (const BindingMemberSource& member : members_) {
+    known.names.append(member.name);
+    known.nameEnds.push_back(known.names.size());
+  }
+  for (const SortKey& key : order_)
+    known.order.push_back(key.index);
 }
 
 void PendingTree::MergeRepeatedNames(BindingProperty& object, std::size_t first) {

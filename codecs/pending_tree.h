@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -59,7 +60,16 @@ class PendingTree {
     std::uint64_t prefix;
     std::size_t index;
   };
+  // The name order of the last object out of order among those that fall in the same slot: its
+  // names as the document gave them, one after another, and for each place in byte order the member
+  // that goes there. Objects of one shape repeat it and then need no sort.
+  struct KnownOrder {
+    std::string names;
+    std::vector<std::size_t> nameEnds;
+    std::vector<std::size_t> order;
+  };
   static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kKnownOrders = 32;
 
   BindingProperty& ContainerOf(const OpenContainer& open) {
     return open.index == kTop ? top_ : slots_[open.index];
@@ -74,6 +84,8 @@ class PendingTree {
   void AddSlot();
   void PlaceMembers(BindingProperty& object, std::size_t first);
   bool SortMembers();
+  bool RepeatsKnownOrder(const KnownOrder& known) const;
+  void RememberOrder(KnownOrder& known);
   void MergeRepeatedNames(BindingProperty& object, std::size_t first);
   void MergeInto(BindingProperty& target, BindingProperty& source);
 
@@ -88,6 +100,7 @@ class PendingTree {
   std::vector<BindingMemberSource> members_;
   std::vector<BindingMemberSource> sorted_;
   std::vector<SortKey> order_;
+  KnownOrder known_[kKnownOrders];
 };
 
 }  // namespace Zorv

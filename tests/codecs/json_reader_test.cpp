@@ -97,7 +97,8 @@ TEST(JsonReader, SyntaxErrorsGiveTheTextAndOffset) {
 }
 
 // Catches repeated members handled by plain replacement (or a target left over from an earlier
-// object), and elements of nested arrays lost or misplaced.
+// object), an object given the name order of an earlier one of other names, and elements of nested
+// arrays lost or misplaced.
 TEST(JsonReader, RepeatedMembersMerge) {
   const struct {
     const char* text;
@@ -111,6 +112,8 @@ TEST(JsonReader, RepeatedMembersMerge) {
       {R"({"a":[1],"a":5})", R"({"a":5})"},
       {R"({"a":{"b":1},"a":[2]})", R"({"a":[2]})"},
       {R"([{"a":1},{"a":2},null,[]])", R"([{"a":1},{"a":2},null,[]])"},
+      {R"([{"c":1,"a":2,"b":3},{"c":4,"a":5,"b":6},{"z":7,"y":8,"x":9},{"b":0,"a":1,"b":2}])",
+       R"([{"a":2,"b":3,"c":1},{"a":5,"b":6,"c":4},{"x":9,"y":8,"z":7},{"a":1,"b":2}])"},
       {R"({"a":[[1],[2,[3]]],"a":[[4]]})", R"({"a":[[1],[2,[3]],[4]]})"},
       {R"([[1,2],[3,[4,[5,{"a":[6]}]],7],8])", R"([[1,2],[3,[4,[5,{"a":[6]}]],7],8])"},
   };
