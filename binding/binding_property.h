@@ -296,6 +296,13 @@ class BindingProperty {
 static_assert(sizeof(BindingProperty) == (sizeof(void*) == 4 ? 16 : 24),
               "a value is an 8-byte payload, a storage pointer and the kind byte");
 
+// One member of a structure: its name and its value, in a block of its own so that a reference to
+// the value stays valid while the structure grows (see member_map.h).
+struct MemberCell {
+  InternedText* name;
+  BindingProperty value;
+};
+
 }  // namespace Zorv
 
 #include "binding/member_map.h"
