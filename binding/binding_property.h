@@ -200,6 +200,9 @@ class BindingProperty {
   const BindingProperty& Find(std::string_view name) const;
   bool Contains(std::string_view name) const;
   void SetStructure();
+  // SetStructure, and when the structure is empty, readies it for `count` members given in name
+  // order (they then take one block of the right size instead of growing through smaller ones).
+  void ReserveMembers(std::size_t count);
   // Makes this value a structure of exactly these members, moving each value in. Names in
   // strictly ascending byte order are placed in one pass, as a reader that sorted them gives
   // them; otherwise they are inserted one by one and a repeated name keeps its last value. The

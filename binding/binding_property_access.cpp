@@ -189,6 +189,11 @@ void BindingProperty::AssignSortedMembers(std::span<const BindingMemberSource> m
   payload_.structure->AssignSorted(members);
 }
 
+void BindingProperty::ReserveMembers(std::size_t count) {
+  SetStructure();
+  payload_.structure->Reserve(count);
+}
+
 void BindingProperty::SetStructure() {
   if (kind_ == BindingPropertyKind::kStructure)
     return;

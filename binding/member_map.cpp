@@ -163,6 +163,10 @@ void MemberMap::CopyFrom(const MemberMap& source) {
 void MemberMap::AssignSorted(std::span<const BindingMemberSource> members) {
   const std::size_t count = members.size();
   InternTable& texts = storage_->texts();
+  if (chunkCount_ != 0) {  // an empty chunk that Reserve made: the members bring their own
+    FreeChunk(slots_[0].chunk);
+    chunkCount_ = 0;
+  }
   const std::uint8_t sizeClass = ClassForCount(count);
   for (std::size_t first = 0; first < count;) {
     MemberChunk* chunk = NewChunk(sizeClass);

@@ -157,7 +157,8 @@ class MemberMap {
   void Reserve(std::size_t count);
 
   const MemberChunkSlot* slotsBegin() const { return slots_; }
-  const MemberChunkSlot* slotsEnd() const { return slots_ + chunkCount_; }
+  // A reserved map's lone chunk may still be empty: then there is nothing to walk.
+  const MemberChunkSlot* slotsEnd() const { return slots_ + (memberCount_ != 0 ? chunkCount_ : 0); }
 
  private:
   struct Position {

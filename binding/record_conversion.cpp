@@ -164,7 +164,7 @@ void ReadRecord(BindingResult& result, void* target, const BindingProperty& inpu
 
 void WriteRecord(BindingResult& result, BindingProperty& target, const void* source,
                  const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
-  target.SetStructure();
+  target.ReserveMembers(descriptor.fields.size());
   // In name order, each member lands after the last: no search, no entries moved.
   for (const std::uint32_t index : descriptor.fieldsByName) {
     const BindingFieldDescriptor& field = descriptor.fields[index];
