@@ -75,6 +75,14 @@ struct BindingMemberSource {
   BindingProperty* value;
 };
 
+// Where a record's field stands among the members that records of its type give: how many there
+// are and its place in name order. Records of one type repeat their names, so the storage compares
+// a name with that of the last such record before it interns one.
+struct BindingMemberShape {
+  std::size_t count;
+  std::size_t position;
+};
+
 // The block of a "collection" value; the elements come from the storage's pools or, when many,
 // from the counting allocator.
 struct BindingElementBlock {
@@ -197,6 +205,7 @@ class BindingProperty {
 
   // Structures.
   BindingProperty& Member(std::string_view name);
+  BindingProperty& Member(std::string_view name, BindingMemberShape shape);
   const BindingProperty& Find(std::string_view name) const;
   bool Contains(std::string_view name) const;
   void SetStructure();

@@ -155,6 +155,12 @@ BindingProperty& BindingProperty::Member(std::string_view name) {
   return payload_.structure->FindOrInsert(name);
 }
 
+BindingProperty& BindingProperty::Member(std::string_view name, BindingMemberShape shape) {
+  if (kind_ != BindingPropertyKind::kStructure)
+    return Member(name);
+  return payload_.structure->FindOrInsert(name, shape);
+}
+
 const BindingProperty& BindingProperty::Find(std::string_view name) const {
   if (kind_ != BindingPropertyKind::kStructure)
     return gEmptyValue;

@@ -166,10 +166,12 @@ void WriteRecord(BindingResult& result, BindingProperty& target, const void* sou
                  const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
   target.ReserveMembers(descriptor.fields.size());
   // In name order, each member lands after the last: no search, no entries moved.
-  for (const std::uint32_t index : descriptor.fieldsByName) {
-    const BindingFieldDescriptor& field = descriptor.fields[index];
+  const std::size_t count = descriptor.fields.size();
+  for (std::size_t position = 0; position < count; ++position) {
+    const BindingFieldDescriptor& field = descriptor.fields[descriptor.fieldsByName[position]];
+    const BindingMemberShape shape{count, position};
     if (!HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty)) {
-      WriteField(result, target.Member(field.name), source, field, registry);
+      WriteField(result, target.Member(field.name, shape), source, field, registry);
       if (!result.ok())
         return;
       continue;
@@ -180,7 +182,7 @@ void WriteRecord(BindingResult& result, BindingProperty& target, const void* sou
     if (!converted.ok())
       return result.SetError(std::string(converted.ErrorText()));
     if (!IsOmittable(converted.value()))
-      target.Member(field.name) = std::move(converted.value());
+      target.Member(field.name, shape) = std::move(converted.value());
   }
 }
 
