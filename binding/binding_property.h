@@ -205,7 +205,9 @@ class BindingProperty {
 
   // Structures.
   BindingProperty& Member(std::string_view name);
-  BindingProperty& Member(std::string_view name, BindingMemberShape shape);
+  // Member, for a name that sorts after every member present, as a record's fields written in
+  // name order into an empty structure do (other names would break the structure's order).
+  BindingProperty& AppendMember(std::string_view name, BindingMemberShape shape);
   const BindingProperty& Find(std::string_view name) const;
   bool Contains(std::string_view name) const;
   void SetStructure();

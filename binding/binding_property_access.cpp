@@ -155,10 +155,10 @@ BindingProperty& BindingProperty::Member(std::string_view name) {
   return payload_.structure->FindOrInsert(name);
 }
 
-BindingProperty& BindingProperty::Member(std::string_view name, BindingMemberShape shape) {
+BindingProperty& BindingProperty::AppendMember(std::string_view name, BindingMemberShape shape) {
   if (kind_ != BindingPropertyKind::kStructure)
     return Member(name);
-  return payload_.structure->FindOrInsert(name, shape);
+  return payload_.structure->AppendInOrder(name, shape);
 }
 
 const BindingProperty& BindingProperty::Find(std::string_view name) const {

@@ -115,28 +115,26 @@ BindingProperty* MemberMap::Find(std::string_view name) const {
   return position.found ? &slots_[position.chunk].chunk->cells()[position.index]->value : nullptr;
 }
 
-InternedText* MemberMap::InternName(std::string_view name, const BindingMemberShape* shape) {
-  InternTable& texts = storage_->texts();
-  return shape != nullptr ? texts.InternShapeName(name, shape->count, shape->position)
-                          : texts.InternName(name);
-}
-
-BindingProperty& MemberMap::FindOrInsert(std::string_view name, const BindingMemberShape* shape) {
+BindingProperty& MemberMap::FindOrInsert(std::string_view name) {
   if (memberCount_ == 0)
-    return Append(InternName(name, shape));
+    return Append(storage_->texts().InternName(name));
   const MemberChunk* last = slots_[chunkCount_ - 1].chunk;
   MemberCell* lastCell = last->cells()[last->count - 1];
   const std::string_view lastName = NameOf(lastCell);
   if (NameBefore(lastName, name))  // names arriving in order, as most documents and records give
-    return Append(InternName(name, shape));
+    return Append(storage_->texts().InternName(name));
   if (lastName == name)
     return lastCell->value;
   const Position position = Locate(name);
   if (position.found)
     return slots_[position.chunk].chunk->cells()[position.index]->value;
-  MemberCell* cell = NewCell(InternName(name, shape));
+  MemberCell* cell = NewCell(storage_->texts().InternName(name));
   InsertAt(position, cell);
   return cell->value;
+}
+
+BindingProperty& MemberMap::AppendInOrder(std::string_view name, const BindingMemberShape& shape) {
+  return Append(storage_->texts().InternShapeName(name, shape.count, shape.position));
 }
 
 // The copy takes the source's chunks as they are: same sizes and fill.

@@ -147,11 +147,10 @@ class MemberMap {
   std::size_t size() const { return memberCount_; }
   BindingProperty* Find(std::string_view name) const;
   // The member of that name, inserted as "empty" (name interned) when absent.
-  BindingProperty& FindOrInsert(std::string_view name) { return FindOrInsert(name, nullptr); }
-  // The same for a record's field: the name is interned through the shape of its record.
-  BindingProperty& FindOrInsert(std::string_view name, const BindingMemberShape& shape) {
-    return FindOrInsert(name, &shape);
-  }
+  BindingProperty& FindOrInsert(std::string_view name);
+  // Inserts a member whose name sorts after every present one (no search, no order check); the
+  // name is interned through the shape of its record.
+  BindingProperty& AppendInOrder(std::string_view name, const BindingMemberShape& shape);
   // Rebuilds the members of `source`, in order, into this empty map.
   void CopyFrom(const MemberMap& source);
   // Fills this empty map with members whose names are in strictly ascending byte order, moving
@@ -175,8 +174,6 @@ class MemberMap {
   explicit MemberMap(BindingStorage& storage)
       : storage_(&storage), slots_(&loneSlot_), loneSlot_{nullptr} {}
 
-  BindingProperty& FindOrInsert(std::string_view name, const BindingMemberShape* shape);
-  InternedText* InternName(std::string_view name, const BindingMemberShape* shape);
   std::string_view FirstName(std::uint32_t chunk) const;
   Position Locate(std::string_view name) const;
   std::uint32_t LocateChunk(std::string_view name) const;
