@@ -75,6 +75,14 @@ struct BindingMemberSource {
   BindingProperty* value;
 };
 
+// Where a record's field stands among the members that records of its type give: how many there
+// are and its place in name order. Records of one type repeat their names, so the storage compares
+// a name with that of the last such record before it interns one.
+struct BindingMemberShape {
+  std::size_t count;
+  std::size_t position;
+};
+
 // The block of a "collection" value; the elements come from the storage's pools or, when many,
 // from the counting allocator.
 struct BindingElementBlock {
@@ -197,9 +205,15 @@ class BindingProperty {
 
   // Structures.
   BindingProperty& Member(std::string_view name);
+  // Member, for a name that sorts after every member present, as a record's fields written in
+  // name order into an empty structure do (other names would break the structure's order).
+  BindingProperty& AppendMember(std::string_view name, BindingMemberShape shape);
   const BindingProperty& Find(std::string_view name) const;
   bool Contains(std::string_view name) const;
   void SetStructure();
+  // SetStructure, and when the structure is empty, readies it for `count` members given in name
+  // order (they then take one block of the right size instead of growing through smaller ones).
+  void ReserveMembers(std::size_t count);
   // Makes this value a structure of exactly these members, moving each value in. Names in
   // strictly ascending byte order are placed in one pass, as a reader that sorted them gives
   // them; otherwise they are inserted one by one and a repeated name keeps its last value. The
@@ -295,6 +309,13 @@ class BindingProperty {
 
 static_assert(sizeof(BindingProperty) == (sizeof(void*) == 4 ? 16 : 24),
               "a value is an 8-byte payload, a storage pointer and the kind byte");
+
+// One member of a structure: its name and its value, in a block of its own so that a reference to
+// the value stays valid while the structure grows (see member_map.h).
+struct MemberCell {
+  InternedText* name;
+  BindingProperty value;
+};
 
 }  // namespace Zorv
 

@@ -155,6 +155,12 @@ BindingProperty& BindingProperty::Member(std::string_view name) {
   return payload_.structure->FindOrInsert(name);
 }
 
+BindingProperty& BindingProperty::AppendMember(std::string_view name, BindingMemberShape shape) {
+  if (kind_ != BindingPropertyKind::kStructure)
+    return Member(name);
+  return payload_.structure->AppendInOrder(name, shape);
+}
+
 const BindingProperty& BindingProperty::Find(std::string_view name) const {
   if (kind_ != BindingPropertyKind::kStructure)
     return gEmptyValue;
@@ -187,6 +193,11 @@ void BindingProperty::AssignSortedMembers(std::span<const BindingMemberSource> m
     BecomeStructure();
   }
   payload_.structure->AssignSorted(members);
+}
+
+void BindingProperty::ReserveMembers(std::size_t count) {
+  SetStructure();
+  payload_.structure->Reserve(count);
 }
 
 void BindingProperty::SetStructure() {

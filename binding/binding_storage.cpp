@@ -20,7 +20,7 @@ BindingStorage::BindingStorage()
              SlabPool(sizeof(BindingEnumCell)),
              SlabPool(sizeof(BindingElementBlock)),
              SlabPool(sizeof(MemberMap)),
-             SlabPool(sizeof(BindingProperty)),
+             SlabPool(sizeof(MemberCell)),
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[0])),
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[1])),
              SlabPool(MemberChunkBytes(kMemberChunkCapacities[2])),

@@ -19,7 +19,7 @@ class BindingStorage {
     kEnum,
     kCollection,
     kStructure,
-    kMemberValue,
+    kMemberCell,
     // Member chunks of 2 to 84 members, one pool per size of kMemberChunkCapacities.
     kChunk2,
     kChunk4,

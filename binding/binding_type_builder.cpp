@@ -52,6 +52,9 @@ BindingTypeBuilder& BindingTypeBuilder::AddField(BindingFieldRegistration field)
                        entered.name, [this](const std::string& name, std::uint32_t index) {
                          return name < descriptor_.fields[index].name;
                        });
+  if (later != descriptor_.fieldsByName.begin() &&
+      descriptor_.fields[*(later - 1)].name == entered.name)
+    descriptor_.repeatsFieldName = true;
   descriptor_.fieldsByName.insert(later, static_cast<std::uint32_t>(descriptor_.fields.size()));
   descriptor_.fields.push_back(std::move(entered));
   return *this;

@@ -60,6 +60,7 @@ struct BindingTypeDescriptor {
   // Indexes into `fields` in byte order of their names (equal names in the order added), so that
   // a record's members can be written in the order a structure keeps them.
   std::vector<std::uint32_t> fieldsByName;
+  bool repeatsFieldName = false;  // two fields share a name: their members cannot simply append
   // Ordered by name, byte by byte; several names may share one number.
   std::map<std::string, BindingEnumValue, std::less<>> enumValues;
   const BindingTypeRegistry* registry = nullptr;

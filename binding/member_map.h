@@ -1,10 +1,10 @@
 // MemberMap: the block of a "structure" value, its members ordered by the byte-wise (unsigned
-// char) order of their names. Each member's value is a block of its own, so a reference to it
-// survives later insertions. The order is kept in chunks of (name, value pointer) entries, a
-// one-level B-tree: a lookup is a binary search over the chunks' first names, then within one
-// chunk, and an insertion moves at most one chunk's entries. A lone chunk grows through twelve
-// sizes (2 to 84 members) before chunks split; a map built from sorted members in one go takes the
-// smallest size that holds them.
+// char) order of their names. Each member (name and value) is a cell of its own, so a reference to
+// the value survives later insertions. The order is kept in chunks of cell pointers, a one-level
+// B-tree: a lookup is a binary search over the chunks' first names, then within one chunk, and an
+// insertion moves at most one chunk's pointers. A lone chunk grows through twelve sizes (2 to 84
+// members) before chunks split; a map built from sorted members in one go, or reserved for a known
+// count, takes the smallest size that holds them.
 #pragma once
 
 #include <bit>
@@ -14,6 +14,7 @@
 #include <iterator>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "binding/storage/interned_text.h"
 
@@ -21,38 +22,27 @@ namespace Zorv {
 
 class BindingProperty;
 class BindingStorage;
+struct BindingMemberShape;
 struct BindingMemberSource;
+struct MemberCell;
 
-struct MemberEntry {
-  InternedText* name;
-  BindingProperty* value;
-};
-
-// A run of members in name order. All names of a chunk share their first prefixLength bytes, and
-// keys[i] holds the 8 bytes of name i that follow (big-endian, zero-padded), so a search inside
-// a chunk compares numbers and reads a name only when two keys are equal.
+// A run of members in name order: `capacity` cell pointers follow the header.
 struct alignas(8) MemberChunk {
   std::uint16_t count;
   std::uint16_t capacity;
   std::uint8_t sizeClass;
-  std::uint32_t prefixLength;
-  // `capacity` keys follow the header, then `capacity` entries.
 
-  std::uint64_t* keys() { return reinterpret_cast<std::uint64_t*>(this + 1); }
-  const std::uint64_t* keys() const { return reinterpret_cast<const std::uint64_t*>(this + 1); }
-  MemberEntry* entries() { return reinterpret_cast<MemberEntry*>(keys() + capacity); }
-  const MemberEntry* entries() const {
-    return reinterpret_cast<const MemberEntry*>(keys() + capacity);
-  }
+  MemberCell** cells() { return reinterpret_cast<MemberCell**>(this + 1); }
+  MemberCell* const* cells() const { return reinterpret_cast<MemberCell* const*>(this + 1); }
 };
-static_assert(sizeof(MemberChunk) == 16);
+static_assert(sizeof(MemberChunk) == 8);
 
 // The capacities of the chunk sizes, smallest first, and the bytes of a chunk of `capacity`
-// members: header, keys and entries.
+// members.
 inline constexpr std::uint16_t kMemberChunkCapacities[] = {2,  4,  8,  12, 16, 20,
                                                            24, 32, 40, 48, 64, 84};
 constexpr std::size_t MemberChunkBytes(std::size_t capacity) {
-  return sizeof(MemberChunk) + capacity * (sizeof(std::uint64_t) + sizeof(MemberEntry));
+  return sizeof(MemberChunk) + capacity * sizeof(MemberCell*);
 }
 
 // The first 8 bytes of `name`, big-endian and zero-padded, so that keys order as names do. Short
@@ -83,11 +73,9 @@ inline std::uint64_t NamePrefixKey(std::string_view name) {
          (std::uint64_t{bytes[size - 1]} << (64 - 8 * size));
 }
 
-// A chunk and the key of its first name, taken after the prefix that every name of the map
-// shares; the chunk-level search reads only these slots.
+// A chunk of the map; the chunk-level search reads the first name of each.
 struct MemberChunkSlot {
   MemberChunk* chunk;
-  std::uint64_t firstKey;
 };
 
 // One member as iteration yields it; `Value` is BindingProperty or const BindingProperty.
@@ -108,8 +96,10 @@ class BindingMemberIterator {
   explicit BindingMemberIterator(const MemberChunkSlot* slot) : slot_(slot) {}
 
   BindingMemberView<Value> operator*() const {
-    const MemberEntry& entry = slot_->chunk->entries()[index_];
-    return {entry.name->view(), *entry.value};
+    // The cell type depends on Value, so that MemberCell need only be complete where used.
+    using Cell = std::conditional_t<std::is_const_v<Value>, const MemberCell, MemberCell>;
+    Cell& cell = *slot_->chunk->cells()[index_];
+    return {cell.name->view(), cell.value};
   }
   BindingMemberIterator& operator++() {
     if (++index_ == slot_->chunk->count) {
@@ -158,14 +148,21 @@ class MemberMap {
   BindingProperty* Find(std::string_view name) const;
   // The member of that name, inserted as "empty" (name interned) when absent.
   BindingProperty& FindOrInsert(std::string_view name);
+  // Inserts a member whose name sorts after every present one (no search, no order check); the
+  // name is interned through the shape of its record.
+  BindingProperty& AppendInOrder(std::string_view name, const BindingMemberShape& shape);
   // Rebuilds the members of `source`, in order, into this empty map.
   void CopyFrom(const MemberMap& source);
   // Fills this empty map with members whose names are in strictly ascending byte order, moving
   // each value in.
   void AssignSorted(std::span<const BindingMemberSource> members);
+  // Readies this empty map for `count` members, so that as many appended in name order take one
+  // chunk of the right size instead of growing through the smaller ones.
+  void Reserve(std::size_t count);
 
   const MemberChunkSlot* slotsBegin() const { return slots_; }
-  const MemberChunkSlot* slotsEnd() const { return slots_ + chunkCount_; }
+  // A reserved map's lone chunk may still be empty: then there is nothing to walk.
+  const MemberChunkSlot* slotsEnd() const { return slots_ + (memberCount_ != 0 ? chunkCount_ : 0); }
 
  private:
   struct Position {
@@ -175,35 +172,28 @@ class MemberMap {
   };
 
   explicit MemberMap(BindingStorage& storage)
-      : storage_(&storage), slots_(&loneSlot_), loneSlot_{nullptr, 0} {}
+      : storage_(&storage), slots_(&loneSlot_), loneSlot_{nullptr} {}
 
   std::string_view FirstName(std::uint32_t chunk) const;
-  std::uint64_t KeyOf(std::string_view name) const;
-  void NarrowSharedPrefix(std::size_t shared);
-  void NoteEntry(std::uint32_t chunk, std::uint32_t index, std::string_view name);
-
   Position Locate(std::string_view name) const;
   std::uint32_t LocateChunk(std::string_view name) const;
-  BindingProperty* NewValue();
+  MemberCell* NewCell(InternedText* name);
   MemberChunk* NewChunk(std::uint8_t sizeClass);
   void FreeChunk(MemberChunk* chunk);
-  // Appends a member whose name sorts after every present one, sharing `sharedWithLast` bytes
-  // with the last one; takes over a reference of the name.
-  BindingProperty& Append(InternedText* name, std::size_t sharedWithLast);
-  void InsertAt(Position position, MemberEntry entry);
-  static void PlaceEntry(MemberChunk* chunk, std::uint32_t index, MemberEntry entry,
-                         std::size_t sharedWithNeighbour);
-  void InsertChunk(std::uint32_t at, MemberChunk* chunk, std::uint64_t firstKey);
+  // Appends a member whose name sorts after every present one; takes over a reference of the name.
+  BindingProperty& Append(InternedText* name);
+  void InsertAt(Position position, MemberCell* cell);
+  static void PlaceCell(MemberChunk* chunk, std::uint32_t index, MemberCell* cell);
+  void InsertChunk(std::uint32_t at, MemberChunk* chunk);
   MemberChunk* GrowLoneChunk();
   MemberChunk* SplitChunk(std::uint32_t at);
 
   BindingStorage* storage_;  // back pointer: the storage the map's blocks come from
-  MemberChunkSlot* slots_;   // &loneSlot_ until a second chunk is needed
+  MemberChunkSlot* slots_;   // &loneSlot_ until a second chunk is needed, then a heap array
+                             // of at least 8 slots, doubled whenever full
   MemberChunkSlot loneSlot_;
   std::uint32_t chunkCount_ = 0;
-  std::uint32_t chunkCapacity_ = 1;
   std::uint32_t memberCount_ = 0;
-  std::uint32_t sharedPrefix_ = 0;  // every name of the map starts with the same this many bytes
 };
 
 }  // namespace Zorv

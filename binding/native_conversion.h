@@ -89,10 +89,15 @@ void ReadVector(BindingResult& result, std::vector<Element>& target, const Bindi
     return;
   target.resize(input.Size());
   const auto elements = input.Elements();
+  const BindingTypeDescriptor* record = nullptr;  // looked up once, at the first record read
   for (std::size_t i = 0; i < elements.size() && result.ok(); ++i) {
     if (elements[i].IsEmpty())
       continue;  // keeps the element type's default
-    if constexpr (std::is_same_v<Element, bool>) {
+    if constexpr (BindingKindOf<Element>() == BindingTypeKind::kStruct) {
+      if (record == nullptr && (record = DescriptorOf<Element>(registry)) == nullptr)
+        return FailUnregisteredInput(result, name);
+      ReadRecord(result, &target[i], elements[i], name, *record, registry);
+    } else if constexpr (std::is_same_v<Element, bool>) {
       bool element = false;
       FromBinding(result, element, elements[i], name, registry);
       target[i] = element;
@@ -175,10 +180,21 @@ void WriteBinding(BindingResult& result, BindingProperty& target, const T& value
     target = BindingEnumCell{conversion::ReadEnumStorage(&value, sizeof(T)),
                              StaticType::HashCode<T>().hash};
   } else if constexpr (kKind == BindingTypeKind::kVector) {
+    using Element = typename T::value_type;
     target.SetCollection();
     target.Reserve(value.size());
+    // Records look their descriptor up once for all elements, not once each.
+    const BindingTypeDescriptor* record = nullptr;
+    if constexpr (BindingKindOf<Element>() == BindingTypeKind::kStruct) {
+      if (!value.empty() && (record = conversion::DescriptorOf<Element>(registry)) == nullptr)
+        return conversion::FailUnregisteredOutput(result);
+    }
     for (std::size_t i = 0; i < value.size(); ++i) {
-      if constexpr (std::is_same_v<typename T::value_type, bool>) {
+      if constexpr (BindingKindOf<Element>() == BindingTypeKind::kStruct) {
+        conversion::WriteRecord(result, target.PushBack(), &value[i], *record, registry);
+        if (!result.ok())
+          return;
+      } else if constexpr (std::is_same_v<Element, bool>) {
         target.PushBack() = static_cast<bool>(value[i]);
       } else {
         WriteBinding(result, target.PushBack(), value[i], registry);

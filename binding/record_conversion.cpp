@@ -164,12 +164,18 @@ void ReadRecord(BindingResult& result, void* target, const BindingProperty& inpu
 
 void WriteRecord(BindingResult& result, BindingProperty& target, const void* source,
                  const BindingTypeDescriptor& descriptor, const BindingTypeRegistry& registry) {
-  target.SetStructure();
-  // In name order, each member lands after the last: no search, no entries moved.
-  for (const std::uint32_t index : descriptor.fieldsByName) {
-    const BindingFieldDescriptor& field = descriptor.fields[index];
+  const std::size_t count = descriptor.fields.size();
+  target.ReserveMembers(count);
+  // In name order into an empty structure, each member lands after the last: no search, no
+  // entries moved. A structure that held members already, or a repeated name, goes by name.
+  const bool fresh = target.Size() == 0 && !descriptor.repeatsFieldName;
+  for (std::size_t position = 0; position < count; ++position) {
+    const BindingFieldDescriptor& field = descriptor.fields[descriptor.fieldsByName[position]];
+    const auto member = [&]() -> BindingProperty& {
+      return fresh ? target.AppendMember(field.name, {count, position}) : target.Member(field.name);
+    };
     if (!HasFlag(field.flags, BindingFieldFlags::kOmitWhenEmpty)) {
-      WriteField(result, target.Member(field.name), source, field, registry);
+      WriteField(result, member(), source, field, registry);
       if (!result.ok())
         return;
       continue;
@@ -180,7 +186,7 @@ void WriteRecord(BindingResult& result, BindingProperty& target, const void* sou
     if (!converted.ok())
       return result.SetError(std::string(converted.ErrorText()));
     if (!IsOmittable(converted.value()))
-      target.Member(field.name) = std::move(converted.value());
+      member() = std::move(converted.value());
   }
 }
 

@@ -158,7 +158,7 @@ TEST(BindingProperty, ReadOnlyAccessNeverChangesTheValue) {
 }
 
 // Catches member order that is case-folded, insertion-ordered or signed-char ordered, and names
-// that agree on their first eight bytes (a chunk's search key) taken for one another.
+// that agree on their first eight bytes taken for one another.
 TEST(BindingProperty, MembersWalkInByteOrder) {
   BindingProperty value;
   const std::vector<std::string> inserted = {
@@ -471,6 +471,8 @@ TEST(BindingProperty, AssignMembersMovesValuesInNameOrder) {
   BindingProperty unsorted;  // a root of its own: values from another storage are moved in too
   const std::span<BindingProperty> moved = root.At(0).Elements();
 
+  sorted.ReserveMembers(4);  // a reserved structure walks as empty until members come
+  EXPECT_TRUE(sorted.Members().empty());
   sorted.AssignMembers(std::vector<BindingMemberSource>{{"a", &moved[1]}, {"b", &moved[0]}});
   unsorted.AssignMembers(
       std::vector<BindingMemberSource>{{"c", &moved[2]}, {"a", &moved[4]}, {"c", &moved[3]}});

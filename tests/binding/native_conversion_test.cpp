@@ -104,10 +104,12 @@ TEST_F(NativeConversion, IntegersFromTexts) {
       {" 12", "ok:12"},
       {"12 ", "Value 12  for 'field' of type int32 is in an incorrect format"},
       {"2147483648", "Value 2147483648 for 'field' of type int32 is out of range"},
-      {"99999999999999999999", "Value 99999999999999999999 for 'field' of type int32 is out of range"},
+      {"99999999999999999999",
+       "Value 99999999999999999999 for 'field' of type int32 is out of range"},
       {"1.5", "Value 1.5 for 'field' of type int32 is in an incorrect format"},
   };
-  for (const auto& test : cases) EXPECT_EQ(int32(test.text), test.outcome) << test.text;
+  for (const auto& test : cases)
+    EXPECT_EQ(int32(test.text), test.outcome) << test.text;
 }
 
 // Catches unsigned reads that let negative numbers wrap around.
@@ -275,6 +277,14 @@ TEST_F(NativeConversion, RecordsWriteAndRoundTrip) {
   EXPECT_EQ(back.inners[1].number, 2);
   EXPECT_EQ(back.color, Color::kGreen);
   EXPECT_EQ(back.bytes, outer.bytes);
+
+  // Two fields of one name make one member, not two.
+  BindingTypeRegistry twice;
+  BeginType<Inner>(twice, "TestTwice")
+      .AddField("label", "", DUL_BINDING_FIELD(Inner, label))
+      .AddField("label", "", DUL_BINDING_FIELD(Inner, label));
+  ToBinding(result, Inner{}, twice);
+  EXPECT_EQ(result.value().Size(), 1u);
 }
 
 using conversion_test::NeverRegistered;
@@ -283,15 +293,17 @@ using conversion_test::NeverRegistered;
 TEST_F(NativeConversion, SerializingAnUnregisteredRecordNamesTheType) {
   BindingResult plain;
   ToBinding(plain, NeverRegistered{}, registry);
-  EXPECT_EQ(plain.ErrorText(), "Couldn't convert native value because it's an unregistered structure.");
+  EXPECT_EQ(plain.ErrorText(),
+            "Couldn't convert native value because it's an unregistered structure.");
   const BindingResult result = SerializeToBinding(NeverRegistered{}, registry);
   EXPECT_EQ(result.ErrorText(),
             "Failed to convert type \"const char *__cdecl "
             "StaticType::Name<struct conversion_test::NeverRegistered>(void)\" to BindingProperty "
             "for serialization");
-  EXPECT_EQ(ReadError<NeverRegistered>(BindingProperty()),
-            "Couldn't assign value to 'field' because the input is an unregistered structure or not "
-            "a structure at all.");
+  EXPECT_EQ(
+      ReadError<NeverRegistered>(BindingProperty()),
+      "Couldn't assign value to 'field' because the input is an unregistered structure or not "
+      "a structure at all.");
 }
 
 // Catches a walk that goes on after the first error, replacing the reported message.
