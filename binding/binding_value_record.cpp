@@ -13,20 +13,6 @@
 namespace Zorv {
 namespace {
 
-enum RecordKind : std::uint32_t {
-  kRecordEmpty = 0,
-  kRecordBool = 1,
-  kRecordSigned = 2,
-  kRecordUnsigned = 3,
-  kRecordFloat = 4,
-  kRecordBorrowedText = 5,
-  kRecordText = 6,
-  kRecordBorrowedBytes = 7,
-  kRecordBytes = 8,
-  kRecordCollection = 9,
-  kRecordStructure = 10,
-};
-
 // Record lengths are 32-bit; nothing longer can be described to the host.
 std::uint32_t RecordLength(std::uint64_t length) {
   if (length > UINT32_MAX)

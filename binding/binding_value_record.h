@@ -13,6 +13,22 @@ namespace Zorv {
 
 class BindingTypeRegistry;
 
+// The kinds of DulBindingValueRecord: borrowed texts and bytes (5, 7) point at data the record
+// does not own.
+enum RecordKind : std::uint32_t {
+  kRecordEmpty = 0,
+  kRecordBool = 1,
+  kRecordSigned = 2,
+  kRecordUnsigned = 3,
+  kRecordFloat = 4,
+  kRecordBorrowedText = 5,
+  kRecordText = 6,
+  kRecordBorrowedBytes = 7,
+  kRecordBytes = 8,
+  kRecordCollection = 9,
+  kRecordStructure = 10,
+};
+
 // The record of `value`, owning copies of every text, byte array, element array, member array and
 // member name (kinds 6, 8, 9 and 10; names flagged ownsName = 1), all in one block from the
 // counting allocator; free it with ClearValueRecord. Members come in name order. An enum becomes

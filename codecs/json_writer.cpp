@@ -331,7 +331,7 @@ std::string WriteWith(const BindingProperty& value, const BindingTypeRegistry* r
 }  // namespace
 
 std::optional<std::string> WriteRecordJson(const DulBindingValueRecord& record) {
-  if (record.kind == 0)
+  if (record.kind == kRecordEmpty)
     return std::nullopt;
   TextSink sink;
   JsonWriteVisitor<false> visitor(sink, nullptr, {});

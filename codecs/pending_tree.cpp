@@ -1,7 +1,6 @@
 #include "codecs/pending_tree.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace Zorv {
 namespace {
@@ -11,30 +10,6 @@ bool NameBefore(std::string_view a, std::string_view b) {
   if (!a.empty() && !b.empty() && a[0] != b[0])
     return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
   return a < b;
-}
-
-template <typename Word>
-Word LoadWord(const char* bytes) {
-  Word word;
-  std::memcpy(&word, bytes, sizeof(word));
-  return word;
-}
-
-// Whether two texts of `size` bytes are equal, without a library call for names this short: whole
-// words, then one word that ends where the texts end.
-bool SameBytes(const char* a, const char* b, std::size_t size) {
-  if (size < 8) {
-    if (size >= 4) {
-      return LoadWord<std::uint32_t>(a) == LoadWord<std::uint32_t>(b) &&
-             LoadWord<std::uint32_t>(a + size - 4) == LoadWord<std::uint32_t>(b + size - 4);
-    }
-    return size == 0 || (a[0] == b[0] && a[size / 2] == b[size / 2] && a[size - 1] == b[size - 1]);
-  }
-  for (std::size_t at = 0; at + 8 < size; at += 8) {
-    if (LoadWord<std::uint64_t>(a + at) != LoadWord<std::uint64_t>(b + at))
-      return false;
-  }
-  return LoadWord<std::uint64_t>(a + size - 8) == LoadWord<std::uint64_t>(b + size - 8);
 }
 
 }  // namespace
@@ -134,9 +109,7 @@ bool PendingTree::RepeatsKnownOrder(const KnownOrder& known) const {
     return false;
   std::size_t start = 0;
   for (std::size_t i = 0; i < members_.size(); ++i) {
-    const std::string_view name = members_[i].name;
-    if (known.nameEnds[i] - start != name.size() ||
-        !SameBytes(known.names.data() + start, name.data(), name.size()))
+    if (std::string_view(known.names).substr(start, known.nameEnds[i] - start) != members_[i].name)
       return false;
     start = known.nameEnds[i];
   }

@@ -64,39 +64,39 @@ bool WalkRecordWith(const DulBindingValueRecord& record, Visitor& visitor) {
   const void* data = record.payload.span.data;
   const std::uint32_t length = record.payload.span.length;
   switch (record.kind) {
-    case 0:
+    case kRecordEmpty:
       visitor.Null();
       return true;
-    case 1:
+    case kRecordBool:
       visitor.Bool(record.payload.boolean != 0);
       return true;
-    case 2:
+    case kRecordSigned:
       visitor.Int64(record.payload.signed64);
       return true;
-    case 3:
+    case kRecordUnsigned:
       visitor.Uint64(record.payload.unsigned64);
       return true;
-    case 4:
+    case kRecordFloat:
       visitor.Double(record.payload.float64);
       return true;
-    case 5:
-    case 6:
-    case 7:
-    case 8: {
+    case kRecordBorrowedText:
+    case kRecordText:
+    case kRecordBorrowedBytes:
+    case kRecordBytes: {
       const std::optional<std::string_view> bytes = ValueRecordBytes(record);
       if (!bytes)
         return false;
-      if (record.kind <= 6)
+      if (record.kind <= kRecordText)
         visitor.String(*bytes);
       else
         visitor.Blob({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
       return true;
     }
-    case 9:
-    case 10:
+    case kRecordCollection:
+    case kRecordStructure:
       if (data == nullptr && length != 0)
         return false;
-      return record.kind == 9
+      return record.kind == kRecordCollection
                  ? record_walk::WalkElements(static_cast<const DulBindingValueRecord*>(data),
                                              length, visitor)
                  : record_walk::WalkMembers(static_cast<const DulBindingMember*>(data), length,

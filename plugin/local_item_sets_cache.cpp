@@ -7,6 +7,7 @@
 #include "codecs/json_writer.h"
 #include "platform/file_system.h"
 #include "plugin/install_locator.h"
+#include "plugin/local_item_sets_reader.h"
 
 namespace dul::item_sets {
 
@@ -54,8 +55,7 @@ bool NamesForeignAccount(const ItemSets& document, const LoginSession& session) 
 
 void LoadLocalItemSets(const std::string& path, ItemSets& document,
                        const Zorv::BindingTypeRegistry& registry) {
-  const std::string text = platform::ReadWholeFile(path).value_or(std::string());
-  document = ItemSetsFromJson(text, registry).value_or(ItemSets());
+  LocalItemSetsReader().Load(path, document, registry);  // a reader that remembers nothing yet
 }
 
 bool SaveLocalItemSets(const std::string& path, std::uint64_t version, ItemSets& document,

@@ -15,7 +15,6 @@ namespace dul::host {
 namespace {
 
 constexpr std::uint32_t kMethodNamed = MethodCode(RequestMethod::kOther);
-constexpr std::uint32_t kKindBorrowedBytes = 7;
 constexpr std::uint32_t kStreamReadSize = 4096;
 
 // Reads a streamed response of the plugin whole; false when a read fails.
@@ -75,7 +74,7 @@ PeerAnswer ReadPluginResponse(DulHostResponseRecord& response, bool asJson) {
   const DulBindingValueRecord body = response.body;
   if (response.streamRead != nullptr) {
     ReadStreamedBody(response, answer);
-  } else if (body.kind != 0) {
+  } else if (body.kind != Zorv::kRecordEmpty) {
     ReadBodyRecord(body, asJson, answer);
   }
   const DulResponseReleaseFunction release = response.release;
@@ -107,7 +106,7 @@ bool ReadPeerRequest(const DulHostRequestRecord& record, PeerRequest& request, s
   if (record.arguments == nullptr || record.argumentCount == 0)
     return true;
   const DulBindingValueRecord body = record.arguments[0].value;
-  if (body.kind == 0)
+  if (body.kind == Zorv::kRecordEmpty)
     return true;
   if (const std::optional<std::string_view> bytes = Zorv::ValueRecordBytes(body)) {
     request.body.assign(*bytes);
@@ -131,7 +130,7 @@ PeerAnswer DispatchToEndpoint(const DulEndpointTable& table, std::uint32_t endpo
                               const PeerRequest& request, DulPluginHandle plugin) {
   const std::string url = request.query.empty() ? request.path : request.path + "?" + request.query;
   DulRequestArgument argument{};
-  argument.value.kind = kKindBorrowedBytes;
+  argument.value.kind = Zorv::kRecordBorrowedBytes;
   argument.value.payload.span.data = request.body.data();
   argument.value.payload.span.length = static_cast<std::uint32_t>(request.body.size());
   const bool hasBody = !request.body.empty() || !request.contentType.empty();

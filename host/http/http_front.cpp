@@ -19,8 +19,10 @@ namespace {
 constexpr std::size_t kServerThreads = 24;
 constexpr std::size_t kKeepAliveRequests = 10000;
 
+}  // namespace
+
 // Takes the reply's body over: a whole document is not copied once more on its way out.
-void Write(HttpReply reply, httplib::Response& response) {
+void WriteReply(HttpReply reply, httplib::Response& response) {
   response.status = reply.status;
   if (reply.breaksMidway) {
     auto bytes = std::make_shared<std::string>(std::move(reply.body));
@@ -37,6 +39,8 @@ void Write(HttpReply reply, httplib::Response& response) {
     response.set_header("Content-Type", reply.contentType);
   }
 }
+
+namespace {
 
 // Why the server refused a request before any handler saw it.
 std::string RefusalText(const httplib::Request& request, int status) {
@@ -90,8 +94,8 @@ bool HttpFront::Authorized(const httplib::Request& request, httplib::Response& r
   if (!token_ || token_->Authorizes(request.get_header_value("Authorization")))
     return true;
   response.set_header("WWW-Authenticate", "Basic realm=\"dul-host\"");
-  Write(ErrorReply(401, "A token is required: Authorization: Bearer TOKEN (see host.json)"),
-        response);
+  WriteReply(ErrorReply(401, "A token is required: Authorization: Bearer TOKEN (see host.json)"),
+             response);
   return false;
 }
 
@@ -114,8 +118,8 @@ void HttpFront::Route() {
           return httplib::Server::HandlerResponse::Handled;
         if (IsAcceptablePath(request.path))
           return httplib::Server::HandlerResponse::Unhandled;
-        Write(ErrorReply(400, "The path must start with \"/\" and hold no control character"),
-              response);
+        WriteReply(ErrorReply(400, "The path must start with \"/\" and hold no control character"),
+                   response);
         return httplib::Server::HandlerResponse::Handled;
       });
   // The server's own refusals (413, 414, 400 for a malformed request ...) get the error body.
@@ -123,7 +127,7 @@ void HttpFront::Route() {
       [](const httplib::Request& request, httplib::Response& response) {
         if (!response.body.empty())
           return httplib::Server::HandlerResponse::Unhandled;
-        Write(ErrorReply(response.status, RefusalText(request, response.status)), response);
+        WriteReply(ErrorReply(response.status, RefusalText(request, response.status)), response);
         return httplib::Server::HandlerResponse::Handled;
       }));
   server.set_exception_handler(
@@ -134,7 +138,7 @@ void HttpFront::Route() {
         } catch (const std::exception& error) {
           message += std::string(": ") + error.what();
         }
-        Write(ErrorReply(500, message), response);
+        WriteReply(ErrorReply(500, message), response);
       });
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
     const std::int64_t start = platform::MonotonicNanoseconds();
@@ -176,7 +180,7 @@ void HttpFront::Stop() {
 }
 
 void HttpFront::ServeForward(const httplib::Request& request, httplib::Response& response) {
-  Write(ReplyFor(host_.Handle(PeerRequestOf(request))), response);
+  WriteReply(ReplyFor(host_.Handle(PeerRequestOf(request))), response);
 }
 
 }  // namespace dul::host

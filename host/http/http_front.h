@@ -19,6 +19,7 @@
 #include "host/app/access_token.h"
 #include "host/app/development_host.h"
 #include "host/app/event_journal.h"
+#include "host/app/http_translation.h"
 
 namespace httplib {
 class Server;
@@ -31,6 +32,9 @@ namespace dul::host {
 // Room for a document of some ten thousand sets, the largest a player is expected to keep.
 inline constexpr std::size_t kLargestRequestBody = 32 * 1024 * 1024;
 inline constexpr std::string_view kHostResourcePrefix = "/dul-host/v1/";
+
+// Writes a reply into the server's response, taking its body over.
+void WriteReply(HttpReply reply, httplib::Response& response);
 
 class HttpFront {
  public:

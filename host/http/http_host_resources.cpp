@@ -20,15 +20,9 @@ constexpr auto kKeepAliveInterval = std::chrono::seconds(15);
 constexpr auto kJournalWait = std::chrono::milliseconds(500);
 constexpr double kShutdownWaitSeconds = 30.0;
 
-void Write(const HttpReply& reply, httplib::Response& response) {
-  response.status = reply.status;
-  if (!reply.contentType.empty())
-    response.set_content(reply.body, reply.contentType);
-}
-
 void WrongMethod(const char* allowed, httplib::Response& response) {
   response.set_header("Allow", allowed);
-  Write(ErrorReply(405, std::string("Allowed: ") + allowed), response);
+  WriteReply(ErrorReply(405, std::string("Allowed: ") + allowed), response);
 }
 
 // The request's JSON body; nothing, with a 400 written, when it is not JSON.
@@ -37,9 +31,10 @@ std::optional<Zorv::BindingProperty> JsonBody(const httplib::Request& request,
   Zorv::BindingResult parsed = Zorv::ParseJson(request.body);
   if (parsed.ok() && !parsed.value().IsEmpty())
     return parsed.TakeValue();
-  Write(ErrorReply(400, parsed.ok() ? "A JSON body is required"
-                                    : "The body is not JSON: " + std::string(parsed.ErrorText())),
-        response);
+  WriteReply(
+      ErrorReply(400, parsed.ok() ? "A JSON body is required"
+                                  : "The body is not JSON: " + std::string(parsed.ErrorText())),
+      response);
   return std::nullopt;
 }
 
@@ -116,7 +111,7 @@ void HttpFront::ServeHostResource(const httplib::Request& request, httplib::Resp
   const std::string_view name = std::string_view(request.path).substr(kHostResourcePrefix.size());
   const std::string& method = request.method;
   if (name == "status") {
-    method == "GET" ? Write(ReplyFor(host_.Status()), response) : WrongMethod("GET", response);
+    method == "GET" ? WriteReply(ReplyFor(host_.Status()), response) : WrongMethod("GET", response);
   } else if (name == "events") {
     method == "GET" ? ServeEvents(request, response) : WrongMethod("GET", response);
   } else if (name == "faults") {
@@ -126,7 +121,7 @@ void HttpFront::ServeHostResource(const httplib::Request& request, httplib::Resp
   } else if (name == "shutdown") {
     method == "POST" ? ServeShutdown(response) : WrongMethod("POST", response);
   } else {
-    Write(ErrorReply(404, "No such host resource: " + request.path), response);
+    WriteReply(ErrorReply(404, "No such host resource: " + request.path), response);
   }
 }
 
@@ -136,7 +131,7 @@ void HttpFront::ServeEvents(const httplib::Request& request, httplib::Response& 
     const std::optional<std::uint64_t> lastSeen =
         EventIdOf(request.get_header_value("Last-Event-ID"));
     if (!lastSeen) {
-      Write(ErrorReply(400, "Last-Event-ID must be a decimal event id"), response);
+      WriteReply(ErrorReply(400, "Last-Event-ID must be a decimal event id"), response);
       return;
     }
     cursor = *lastSeen;
@@ -150,13 +145,13 @@ void HttpFront::ServeEvents(const httplib::Request& request, httplib::Response& 
 
 void HttpFront::ServeFaults(const httplib::Request& request, httplib::Response& response) {
   if (request.method == "GET") {
-    Write(ReplyFor(host_.ListFaultRules()), response);
+    WriteReply(ReplyFor(host_.ListFaultRules()), response);
   } else if (request.method == "DELETE") {
-    Write(ReplyFor(host_.ClearFaultRules()), response);
+    WriteReply(ReplyFor(host_.ClearFaultRules()), response);
   } else if (request.method == "PUT") {
     // The rules' own reader refuses anything but a list of sound rules, with the reason.
     if (const std::optional<Zorv::BindingProperty> rules = JsonBody(request, response))
-      Write(ReplyFor(host_.SetFaultRules(*rules)), response);
+      WriteReply(ReplyFor(host_.SetFaultRules(*rules)), response);
   } else {
     WrongMethod("GET, PUT, DELETE", response);
   }
@@ -168,10 +163,10 @@ void HttpFront::ServeAdvance(const httplib::Request& request, httplib::Response&
     return;
   const std::optional<double> seconds = NumberOf(body->Find("seconds"));
   if (body->Kind() != Zorv::BindingPropertyKind::kStructure || !seconds) {
-    Write(ErrorReply(400, "The body is {\"seconds\": S}"), response);
+    WriteReply(ErrorReply(400, "The body is {\"seconds\": S}"), response);
     return;
   }
-  Write(ReplyFor(host_.Advance(*seconds)), response);
+  WriteReply(ReplyFor(host_.Advance(*seconds)), response);
 }
 
 void HttpFront::ServeShutdown(httplib::Response& response) {
@@ -180,9 +175,9 @@ void HttpFront::ServeShutdown(httplib::Response& response) {
   if (host_.WaitUntilStopped(kShutdownWaitSeconds)) {
     Zorv::BindingProperty body;
     body.Member("message") = "The plugin was destroyed; dul-host exits";
-    Write(ReplyFor(PeerAnswer::Value(std::move(body))), response);
+    WriteReply(ReplyFor(PeerAnswer::Value(std::move(body))), response);
   } else {
-    Write(ErrorReply(503, "The plugin is still being destroyed"), response);
+    WriteReply(ErrorReply(503, "The plugin is still being destroyed"), response);
   }
 }
 
