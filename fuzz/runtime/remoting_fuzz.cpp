@@ -7,7 +7,7 @@
 //   body's record kind ('5' to '8'; anything else sends no body)
 //   body bytes (the rest)
 // Nothing may crash or leak, every answer has a status, a handler runs only for its own method
-// and for a path of the resource's shape, and a summoner id written in plain digits arrives
+// and for a path of the resource's shape, and a summoner id written in decimal digits arrives
 // as that number.
 #include <charconv>
 #include <cstddef>
@@ -96,7 +96,8 @@ std::uint32_t MethodCodeOf(std::string_view name) {
   return dul::MethodCode(dul::RequestMethod::kOther);
 }
 
-// The summoner id a capture of plain decimal digits (after percent-decoding) must give.
+// The summoner id a capture of plain decimal digits (after percent-decoding) must give; a leading
+// "0" reads as octal (binding/number_text.h), so such a capture is left out.
 std::optional<std::uint64_t> PlainDigits(std::string_view path) {
   if (path.size() < kPrefix.size() + kSuffix.size())
     return std::nullopt;
@@ -105,7 +106,8 @@ std::optional<std::uint64_t> PlainDigits(std::string_view path) {
   std::uint64_t value = 0;
   const char* end = capture.data() + capture.size();
   const auto [stop, error] = std::from_chars(capture.data(), end, value);
-  if (capture.empty() || error != std::errc() || stop != end)
+  if (capture.empty() || (capture[0] == '0' && capture.size() > 1) || error != std::errc() ||
+      stop != end)
     return std::nullopt;
   return value;
 }
