@@ -1,6 +1,7 @@
 // File-system calls of the operating system, with Windows semantics on every backend.
 // Paths are UTF-8 text; the win32 backend converts them to UTF-16 and calls the wide-character
-// functions, the posix backend passes them through.
+// functions, the posix backend passes them through. Every system call the operations make goes
+// through the failure seam of platform/system_call_failure.h, so tests can fail any one of them.
 #pragma once
 
 #include <cstddef>
@@ -59,11 +60,16 @@ struct DirectoryEntry {
 // Lists the entries of a directory that match the wildcard pattern of the last path component
 // ("dir/*" lists everything, "." and ".." included, as the system lists them). A link is reported
 // as itself, with kAttributeReparsePoint, never as what it points to. Nothing when the directory
-// cannot be listed.
+// cannot be listed or the listing breaks off: a partial listing is never passed off as whole.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& pattern);
 
-// Reads a whole file; nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// Reads a whole file; nothing when it cannot be opened or read. When `error` is given it
+// receives kErrorSuccess or the system error of the failing step, so that a caller can tell a
+// missing file (IsMissingFileError) from one that exists but cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint32_t* error = nullptr);
+
+// True for the errors that mean nothing exists at a path.
+bool IsMissingFileError(std::uint32_t error);
 
 // Creates or truncates a file, shared with other readers and writers, and writes the bytes to
 // it; false when it cannot be opened or the write fails (a failed write may leave it short).

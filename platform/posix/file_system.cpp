@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <utility>
+
+#include "platform/system_call_failure.h"
 
 namespace dul::platform {
 namespace {
@@ -33,6 +37,83 @@ std::uint32_t SystemErrorFromErrno(int error) {
     default:
       return kErrorGeneric;
   }
+}
+
+// The errno an injected system error stands for, so that it reads back as the same error.
+int ErrnoFromSystemError(std::uint32_t error) {
+  switch (error) {
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+      return ENOENT;
+    case kErrorAccessDenied:
+      return EACCES;
+    case kErrorDiskFull:
+      return ENOSPC;
+    case kErrorAlreadyExists:
+      return EEXIST;
+    default:
+      return EIO;
+  }
+}
+
+// True, with errno set, when the failure seam fails this call.
+bool Fails(SystemCall call) {
+  const std::optional<std::uint32_t> error = InjectedFailure(call);
+  if (error)
+    errno = ErrnoFromSystemError(*error);
+  return error.has_value();
+}
+
+// The system calls of this file, each asking the seam first and failing as the call would.
+int Stat(const char* path, struct stat* info) {
+  return Fails(SystemCall::kQueryAttributes) ? -1 : ::stat(path, info);
+}
+int Lstat(const char* path, struct stat* info) {
+  return Fails(SystemCall::kQueryAttributes) ? -1 : ::lstat(path, info);
+}
+char* Getcwd(char* buffer, std::size_t size) {
+  return Fails(SystemCall::kCurrentDirectory) ? nullptr : ::getcwd(buffer, size);
+}
+int Chdir(const char* path) {
+  return Fails(SystemCall::kChangeDirectory) ? -1 : ::chdir(path);
+}
+int Mkdir(const char* path, mode_t mode) {
+  return Fails(SystemCall::kCreateDirectory) ? -1 : ::mkdir(path, mode);
+}
+DIR* Opendir(const char* path) {
+  return Fails(SystemCall::kList) ? nullptr : ::opendir(path);
+}
+dirent* Readdir(DIR* stream) {
+  return Fails(SystemCall::kList) ? nullptr : ::readdir(stream);
+}
+int Open(const char* path, int flags, mode_t mode = 0) {
+  return Fails(SystemCall::kOpen) ? -1 : ::open(path, flags, mode);
+}
+int Mkstemp(char* pattern) {
+  return Fails(SystemCall::kOpen) ? -1 : ::mkstemp(pattern);
+}
+ssize_t Read(int descriptor, void* buffer, std::size_t size) {
+  return Fails(SystemCall::kRead) ? -1 : ::read(descriptor, buffer, size);
+}
+ssize_t Write(int descriptor, const void* bytes, std::size_t size) {
+  return Fails(SystemCall::kWrite) ? -1 : ::write(descriptor, bytes, size);
+}
+int Fsync(int descriptor) {
+  return Fails(SystemCall::kFlush) ? -1 : ::fsync(descriptor);
+}
+// The descriptor is released either way, as close releases it even when it reports an error.
+int Close(int descriptor) {
+  const int result = ::close(descriptor);
+  return Fails(SystemCall::kClose) ? -1 : result;
+}
+int Chmod(const char* path, mode_t mode) {
+  return Fails(SystemCall::kSetPermissions) ? -1 : ::chmod(path, mode);
+}
+int Rename(const char* from, const char* to) {
+  return Fails(SystemCall::kRename) ? -1 : ::rename(from, to);
+}
+int Unlink(const char* path) {
+  return Fails(SystemCall::kDelete) ? -1 : ::unlink(path);
 }
 
 // Windows' read-only attribute has no owner/group distinction; the owner's write bit stands in.
@@ -60,28 +141,52 @@ std::pair<std::string, std::string> SplitPattern(const std::string& pattern) {
 }
 
 // An entry as Windows lists it: a symbolic link is a reparse point with its own size and time,
-// marked as a directory when its target is one, and never taken for its target.
-DirectoryEntry EntryOf(const std::string& path, const char* name) {
+// marked as a directory when its target is one, and never taken for its target. Nothing, with
+// errno set, when the entry cannot be examined.
+std::optional<DirectoryEntry> EntryOf(const std::string& path, const char* name) {
   DirectoryEntry result;
   result.name = name;
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0)
-    return result;
+  if (Lstat(path.c_str(), &info) != 0)
+    return std::nullopt;
   result.lastWriteTime = FileTimeFromTimespec(info.st_mtim);
   if (!S_ISLNK(info.st_mode)) {
     result.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
     result.attributes = AttributesFromStat(info);
     return result;
   }
-  struct stat target {};
-  const bool toDirectory = ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+  struct stat target {};  // a link whose target cannot be examined leads to no directory
+  const bool toDirectory = Stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
   result.attributes = kAttributeReparsePoint | (toDirectory ? kAttributeDirectory : 0);
   return result;
 }
 
+// The matching entries of an open directory; nothing, with errno set, when a step fails. An
+// entry removed between its listing and its examination is left out, as Windows would not list it.
+std::optional<std::vector<DirectoryEntry>> ReadEntries(DIR* stream, const std::string& directory,
+                                                       const std::string& wildcard) {
+  std::vector<DirectoryEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = Readdir(stream);
+    if (entry == nullptr) {
+      if (errno != 0)
+        return std::nullopt;
+      return entries;
+    }
+    if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0)
+      continue;
+    std::optional<DirectoryEntry> listed = EntryOf(directory + "/" + entry->d_name, entry->d_name);
+    if (listed)
+      entries.push_back(std::move(*listed));
+    else if (errno != ENOENT)
+      return std::nullopt;
+  }
+}
+
 bool WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    const ssize_t written = Write(descriptor, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR)
       continue;
     if (written <= 0)
@@ -91,37 +196,45 @@ bool WriteAll(int descriptor, std::string_view bytes) {
   return true;
 }
 
+std::optional<std::string> ReadFailed(int descriptor, std::uint32_t* error) {
+  if (error != nullptr)
+    *error = SystemErrorFromErrno(errno);
+  if (descriptor >= 0)
+    ::close(descriptor);
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> FileAttributes(const std::string& path) {
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0)
+  if (path.empty() || Stat(path.c_str(), &info) != 0)
     return std::nullopt;
   return AttributesFromStat(info);
 }
 
 std::uint32_t CreateOneDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0)
+  if (Mkdir(path.c_str(), 0777) == 0)
     return kErrorSuccess;
   return SystemErrorFromErrno(errno);
 }
 
 bool DeleteOneFile(const std::string& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+  if (Lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
     return false;
-  return ::unlink(path.c_str()) == 0;
+  return Unlink(path.c_str()) == 0;
 }
 
 std::optional<std::string> CurrentDirectory() {
   char buffer[PATH_MAX];
-  if (::getcwd(buffer, sizeof buffer) == nullptr)
+  if (Getcwd(buffer, sizeof buffer) == nullptr)
     return std::nullopt;
   return std::string(buffer);
 }
 
 bool ChangeCurrentDirectory(const std::string& path) {
-  return ::chdir(path.c_str()) == 0;
+  return Chdir(path.c_str()) == 0;
 }
 
 bool HasWriteAccess(const std::string& path) {
@@ -133,61 +246,60 @@ bool HasWriteAccess(const std::string& path) {
 
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& pattern) {
   const auto [directory, wildcard] = SplitPattern(pattern);
-  DIR* stream = ::opendir(directory.c_str());
+  DIR* stream = Opendir(directory.c_str());
   if (stream == nullptr)
     return std::nullopt;
-  std::vector<DirectoryEntry> entries;
-  while (const dirent* entry = ::readdir(stream)) {
-    if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0)
-      continue;
-    entries.push_back(EntryOf(directory + "/" + entry->d_name, entry->d_name));
-  }
+  std::optional<std::vector<DirectoryEntry>> entries = ReadEntries(stream, directory, wildcard);
   ::closedir(stream);
   return entries;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint32_t* error) {
+  const int descriptor = Open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0)
-    return std::nullopt;
+    return ReadFailed(descriptor, error);
   std::string bytes;
   char buffer[16384];
   for (;;) {
-    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+    const ssize_t got = Read(descriptor, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR)
       continue;
-    if (got < 0) {
-      ::close(descriptor);
-      return std::nullopt;
-    }
+    if (got < 0)
+      return ReadFailed(descriptor, error);
     if (got == 0)
       break;
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
   ::close(descriptor);
+  if (error != nullptr)
+    *error = kErrorSuccess;
   return bytes;
 }
 
+bool IsMissingFileError(std::uint32_t error) {
+  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
 bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int descriptor = Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (descriptor < 0)
     return false;
   const bool written = WriteAll(descriptor, bytes);
-  return ::close(descriptor) == 0 && written;
+  return Close(descriptor) == 0 && written;
 }
 
 namespace {
 
 bool ReplaceWithMode(const std::string& path, std::string_view bytes, mode_t mode) {
   std::string temporary = path + ".tmpXXXXXX";
-  const int descriptor = ::mkstemp(temporary.data());
+  const int descriptor = Mkstemp(temporary.data());
   if (descriptor < 0)
     return false;
-  const bool written = WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
-  const bool closed = ::close(descriptor) == 0;
-  if (!written || !closed || ::chmod(temporary.c_str(), mode) != 0 ||
-      ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
+  const bool written = WriteAll(descriptor, bytes) && Fsync(descriptor) == 0;
+  const bool closed = Close(descriptor) == 0;
+  if (!written || !closed || Chmod(temporary.c_str(), mode) != 0 ||
+      Rename(temporary.c_str(), path.c_str()) != 0) {
+    Unlink(temporary.c_str());
     return false;
   }
   return true;
