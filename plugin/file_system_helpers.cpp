@@ -69,10 +69,9 @@ MakeDirectoriesResult MakeDirectories(const std::string& path) {
   return {true, platform::kErrorSuccess};
 }
 
+// Asked afterwards rather than before: a query that fails must not pass for a missing file.
 bool RemoveFile(const std::string& path) {
-  if (!platform::FileAttributes(path))
-    return true;
-  return platform::DeleteOneFile(path);
+  return platform::DeleteOneFile(path) || !platform::FileAttributes(path);
 }
 
 }  // namespace dul::item_sets

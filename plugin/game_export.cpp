@@ -178,7 +178,11 @@ ItemSetFileResult WriteItemSetFile(const std::string& path, const ItemSet& set,
   if (!converted.ok())
     return ItemSetFileResult{false, std::string(converted.ErrorText())};
   const std::string text = Zorv::WriteJson(converted.value(), &registry, nullptr);
-  return ItemSetFileResult{platform::WriteWholeFile(path, text), std::string()};
+  if (platform::WriteWholeFile(path, text))
+    return ItemSetFileResult{true, std::string()};
+  // The game would read a cut-short file as a broken set; the next run writes it again.
+  (void)RemoveFile(path);
+  return ItemSetFileResult{false, std::string()};
 }
 
 }  // namespace dul::item_sets

@@ -63,7 +63,8 @@ struct ItemSetFileResult {
 
 // Writes the set as compact JSON (keys in byte order, every field present) to the file at
 // `path`, created or truncated. A set that does not convert leaves no file and names its type in
-// the error; a file that cannot be opened or written gives `written` false and no error.
+// the error; a file that cannot be opened or written whole gives `written` false and no error,
+// and is removed again rather than left cut short.
 ItemSetFileResult WriteItemSetFile(const std::string& path,
                                    const Zorv::Client::ItemSets::Api::ItemSet& set,
                                    const Zorv::BindingTypeRegistry& registry);

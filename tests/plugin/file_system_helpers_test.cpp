@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "tests/support/system_call_failures.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
@@ -118,6 +119,37 @@ TEST(FileSystemHelpersTest, RemoveFileTreatsAMissingPathAsRemoved) {
   EXPECT_TRUE(RemoveFile(tree.Path("never/was")));
   EXPECT_FALSE(RemoveFile(tree.Path("dir")));
   EXPECT_TRUE(fs::is_directory(tree.Path("dir")));
+}
+
+// Catches a helper whose answer disagrees with the disk when one of its system calls fails: a
+// failed query taken for a missing file reports a file that is still there as removed.
+TEST(FileSystemHelpersTest, AnswersMatchTheDiskWhateverCallFails) {
+  const struct Case {
+    const char* name;
+    bool (*operate)(const TemporaryTree&);
+    bool (*holds)(const TemporaryTree&);
+  } cases[] = {
+      {"remove file", [](auto& tree) { return RemoveFile(tree.Path("a/file")); },
+       [](auto& tree) { return !fs::exists(tree.Path("a/file")); }},
+      {"make directories", [](auto& tree) { return MakeDirectories(tree.Path("a/b/c")).succeeded; },
+       [](auto& tree) { return fs::is_directory(tree.Path("a/b/c")); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto reached = testing::ForEachSystemCallFailure([&](const testing::FailurePoint& point) {
+      TemporaryTree tree;
+      tree.MakeFile("a/file");
+      bool answer = false, struck = false;
+      {
+        platform::SystemCallFailure armed = point.Arm();
+        answer = c.operate(tree);
+        struck = armed.struck();
+      }
+      EXPECT_EQ(answer, c.holds(tree));
+      return struck;
+    });
+    EXPECT_TRUE(reached.contains(platform::SystemCall::kQueryAttributes));
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "plugin/item_sets_types.h"
 #include "plugin/local_item_sets_cache.h"
 #include "tests/support/hosted_plugin.h"
+#include "tests/support/system_call_failures.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
@@ -24,6 +25,8 @@ namespace fs = std::filesystem;
 using host::PeerAnswer;
 using host::PeerRequest;
 using host::ScriptedPeer;
+using platform::SystemCall;
+using testing::FailurePoint;
 using Zorv::Client::ItemSets::Api::ItemSet;
 using Zorv::Client::ItemSets::Api::ItemSets;
 
@@ -331,6 +334,51 @@ TEST_F(GameExport, UnwritableFileStillUsesItsNumber) {
   EXPECT_EQ(PlacementsOf(Files()),
             (std::map<std::string, Placement>{
                 {"Global/Recommended/ZORV_ItemSet_2.json", {"TT", "global", 6}}}));
+}
+
+// Catches a run that, when any one of its system calls fails, leaves a file cut short or a stray
+// file, touches a file that is not its own or changes the document; and a next run that does not
+// bring the game directory to exactly what a run without failure writes.
+TEST_F(GameExport, AnyFailedCallLeavesWholeFilesThatTheNextRunRepairs) {
+  MakeConfigFile("ItemSets.json");
+  MakeConfigFile("Champions/Ardeth/Recommended/notes.json");
+  const ItemSets old =
+      DocumentOf({SetFor({1, 2}, {12}), SetFor({}, {8, 10}), SetFor({7}, {}), SetFor({}, {})});
+  const ItemSets document = DocumentOf({SetFor({2}, {}), SetFor({}, {11}), SetFor({3}, {8, 10})});
+  const std::string documentJson = ItemSetsToJson(document, hosted_.plugin->typeRegistry()).value();
+  Export(old);
+  const auto oldFiles = Files();
+  Export(document);
+  const auto newFiles = Files();
+  ASSERT_EQ(oldFiles.size(), 8u);
+  ASSERT_EQ(newFiles.size(), 6u);
+  const auto reached = testing::ForEachSystemCallFailure([&](const FailurePoint& point) {
+    fs::remove_all(tree_.Path("Game/Config/Champions/Corvessa"));
+    Export(old);
+    bool struck = false;
+    {
+      platform::SystemCallFailure armed = point.Arm();
+      Export(document);
+      struck = armed.struck();
+    }
+    const auto files = Files();
+    for (const auto& [path, text] : files) {
+      const auto asNew = newFiles.find(path), asOld = oldFiles.find(path);
+      EXPECT_TRUE((asNew != newFiles.end() && asNew->second == text) ||
+                  (asOld != oldFiles.end() && asOld->second == text))
+          << path << " holds \"" << text << "\"";
+    }
+    EXPECT_EQ(files.count("ItemSets.json") + files.count("Champions/Ardeth/Recommended/notes.json"),
+              2u);
+    EXPECT_EQ(ItemSetsToJson(document, hosted_.plugin->typeRegistry()).value(), documentJson);
+    Export(document);
+    EXPECT_EQ(Files(), newFiles);
+    return struck;
+  });
+  EXPECT_TRUE(reached.contains(SystemCall::kCreateDirectory));
+  for (const SystemCall call : {SystemCall::kList, SystemCall::kDelete, SystemCall::kOpen,
+                                SystemCall::kWrite, SystemCall::kClose})
+    EXPECT_TRUE(reached.contains(call)) << platform::SystemCallName(call);
 }
 
 // Catches a set that fails to convert being written anyway or reported without its type, and a
