@@ -188,10 +188,11 @@ std::string GameDirectoryFor(const InstallInfo& info) {
   return std::string(PathOf(info));
 }
 
-// An empty root (unreadable current directory, or a deployment tree at the file-system root)
-// must not turn into "/Config/" at the file-system root: it takes the relative fallback.
+// An empty root (a deployment tree at the file-system root) must not turn into "/Config/" at the
+// file-system root, nor an unknown current directory into a root relative to wherever the
+// process stands (an installation's "Game"): both take the relative fallback.
 std::string GameConfigDirectoryFor(const InstallInfo& info) {
-  if (info.layout == InstallLayout::Development)
+  if (info.layout == InstallLayout::Development || PathOf(info).empty())
     return std::string(kFallbackConfigDirectory);
   const std::string root = GameDirectoryFor(info);
   if (root.empty())

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "tests/support/system_call_failures.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
@@ -292,6 +293,45 @@ TEST(InstallLocatorTest, RemovedCurrentDirectoryFallsBack) {
   EXPECT_STREQ(goneInfo.path, "");
   EXPECT_EQ(GameConfigDirectoryFor(goneInfo), kFallbackConfigDirectory);
   ExpectNoConfigAtTheRoot(rootConfigExisted);
+}
+
+// Catches a failed probe counted as a hit, and any one failed call that sends the configuration
+// directory anywhere but the game's own or the fallback: with the current directory unknown, an
+// installation's root "Game" would be taken relative to wherever the process stands.
+TEST(InstallLocatorTest, AnyFailedCallGivesTheGamesConfigOrTheFallback) {
+  TemporaryTree tree;
+  Build(tree, {"Play/PlayLauncher.exe", "Play/Game/", "Play/Client/HeroData.pak",
+               "Play/Client/Maps.pak", "Play/Client/Game/"});
+  tree.Enter("Play/Client");
+  const std::string config = tree.Path("Play/Game/Config/");
+  const LayoutScores full = ScoreLayout(fs::current_path().generic_string());
+  const auto reached = testing::ForEachSystemCallFailure([&](const testing::FailurePoint& point) {
+    fs::remove_all(tree.Path("Play/Game/Config"));
+    bool struck = false;
+    InstallInfo info;
+    LayoutScores scores;
+    std::string found;
+    {
+      platform::SystemCallFailure armed = point.Arm();
+      scores = ScoreLayout(fs::current_path().generic_string());
+      info = DetectLayoutOfCurrentDirectory();
+      found = GameConfigDirectoryFor(info);
+      struck = armed.struck();
+    }
+    EXPECT_LE(scores.installed, full.installed) << "a failed probe is a miss, never a hit";
+    EXPECT_EQ(scores.deployed + scores.development, 0);
+    EXPECT_EQ(info.layout, InstallLayout::Installed);
+    EXPECT_TRUE(found == config || found == kFallbackConfigDirectory) << found;
+    EXPECT_TRUE(struck || found == config) << "a run without failure finds the game's own";
+    EXPECT_FALSE(fs::exists(tree.Path("Play/Client/Game/Config")));
+    EXPECT_FALSE(fs::exists("DATA"));
+    EXPECT_EQ(GameConfigDirectoryFor(DetectLayoutOfCurrentDirectory()), config);
+    return struck;
+  });
+  for (const auto call :
+       {platform::SystemCall::kQueryAttributes, platform::SystemCall::kCurrentDirectory,
+        platform::SystemCall::kCreateDirectory})
+    EXPECT_TRUE(reached.contains(call)) << platform::SystemCallName(call);
 }
 
 // Catches a process-wide record rebuilt after the current directory changed.

@@ -8,17 +8,21 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/plugin/item_sets_test_plugin.h"
+#include "tests/support/system_call_failures.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::SystemCall;
+using testing::FailurePoint;
 using Zorv::Client::ItemSets::Api::ItemSet;
 using Zorv::Client::ItemSets::Api::ItemSets;
 using Zorv::Client::ItemSets::Api::LoginSession;
@@ -167,8 +171,8 @@ TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
   }
 }
 
-// Catches a missing, empty, foreign-shaped, garbled or unreadable file that keeps the previous
-// document, or that leaves a partly read one.
+// Catches a missing, empty, foreign-shaped or garbled file that keeps the previous document, or
+// that leaves a partly read one.
 TEST_F(LocalItemSetsCache, UnusableFileLoadsAsTheEmptyDocument) {
   const struct {
     const char* name;
@@ -194,12 +198,6 @@ TEST_F(LocalItemSetsCache, UnusableFileLoadsAsTheEmptyDocument) {
     Load(document);
     EXPECT_EQ(Json(document), Json(ItemSets()));
   }
-  // A directory where the file should be cannot be read.
-  fs::remove(path_);
-  fs::create_directory(path_);
-  ItemSets document = SampleDocument(5);
-  Load(document);
-  EXPECT_EQ(Json(document), Json(ItemSets()));
 }
 
 // Catches a discard that acts while an account is unknown or when the accounts agree, and one
@@ -259,6 +257,81 @@ TEST_F(LocalItemSetsCache, FailedSaveLeavesNothingBehind) {
   ItemSets elsewhere = SampleDocument(5);
   EXPECT_FALSE(SaveLocalItemSets(LocalItemSetsPathIn(tree_.Path("Missing") + "/"), 0, elsewhere,
                                  SessionOf(5), plugin_.typeRegistry()));
+}
+
+// Catches a file that exists but cannot be read (a failed open or read, a directory in its place)
+// taken for an empty one: the sets in memory would be replaced by none, and the next save would
+// lose them for good. Also a reader that remembers such a load, or a file touched by reading.
+TEST_F(LocalItemSetsCache, UnreadableFileLeavesTheDocumentInMemory) {
+  const ItemSets onDisk = SampleDocument(5);
+  WriteFile(Json(onDisk));
+  ItemSets inMemory = SampleDocument(5);
+  inMemory.itemSets[0].title = "changed in memory";
+  enum class Loader { kPlain, kReader };
+  for (const Loader loader : {Loader::kPlain, Loader::kReader}) {
+    SCOPED_TRACE(loader == Loader::kPlain ? "plain load" : "reader");
+    const auto reached = testing::ForEachSystemCallFailure([&](const FailurePoint& point) {
+      LocalItemSetsReader reader;
+      const auto load = [&](ItemSets& document) {
+        if (loader == Loader::kPlain)
+          Load(document);
+        else
+          reader.Load(path_, document, plugin_.typeRegistry());
+      };
+      ItemSets document = inMemory;
+      bool struck = false;
+      {
+        platform::SystemCallFailure armed = point.Arm();
+        load(document);
+        struck = armed.struck();
+      }
+      EXPECT_EQ(Json(document), Json(struck ? inMemory : onDisk));
+      EXPECT_EQ(ReadFile(path_), Json(onDisk));
+      EXPECT_TRUE(Strays().empty());
+      reader.Forget();  // as the owner does before it changes the document
+      document = inMemory;
+      load(document);
+      EXPECT_EQ(Json(document), Json(onDisk));
+      return struck;
+    });
+    EXPECT_EQ(reached, (std::set<SystemCall>{SystemCall::kOpen, SystemCall::kRead}));
+  }
+  fs::remove(path_);
+  fs::create_directory(path_);
+  ItemSets document = inMemory;
+  Load(document);
+  EXPECT_EQ(Json(document), Json(inMemory));
+}
+
+// Catches a save that reports a failed system call as success, leaves the file cut short, a
+// temporary file behind or anything but the old content, or drops a set from memory; and a file
+// that the next save does not bring up to date.
+TEST_F(LocalItemSetsCache, AnyFailedCallKeepsTheOldFileWhole) {
+  const std::string old = Json(SampleDocument(5));
+  const auto reached = testing::ForEachSystemCallFailure(
+      [&](const FailurePoint& point) {
+        WriteFile(old);
+        ItemSets document = SampleDocument(5);
+        document.itemSets.push_back(document.itemSets[0]);
+        document.itemSets[1].uid = "second";
+        bool saved = false, struck = false;
+        {
+          platform::SystemCallFailure armed = point.Arm();
+          saved = SaveLocalItemSets(path_, 60, document, SessionOf(5), plugin_.typeRegistry());
+          struck = armed.struck();
+        }
+        EXPECT_NE(saved, struck);
+        EXPECT_EQ(ReadFile(path_), struck ? old : Json(document));
+        EXPECT_EQ(document.itemSets.size(), 2u);
+        EXPECT_TRUE(Strays().empty());
+        Save(60, document, SessionOf(5));
+        EXPECT_EQ(ReadFile(path_), Json(document));
+        return struck;
+      },
+      platform::kErrorDiskFull);
+  for (const SystemCall call : {SystemCall::kOpen, SystemCall::kWrite, SystemCall::kFlush,
+                                SystemCall::kClose, SystemCall::kRename})
+    EXPECT_TRUE(reached.contains(call)) << platform::SystemCallName(call);
 }
 
 }  // namespace
