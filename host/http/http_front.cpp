@@ -9,14 +9,13 @@
 
 #include "contract/request_method.h"
 #include "host/app/http_translation.h"
+#include "host/http/connection_threads.h"
 #include "platform/clock.h"
 #include "platform/listening_socket.h"
 
 namespace dul::host {
 namespace {
 
-// Each open event stream holds a thread; a session rarely opens more than a few.
-constexpr std::size_t kServerThreads = 24;
 constexpr std::size_t kKeepAliveRequests = 10000;
 
 }  // namespace
@@ -101,9 +100,13 @@ bool HttpFront::Authorized(const httplib::Request& request, httplib::Response& r
 
 void HttpFront::Route() {
   httplib::Server& server = *server_;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+  server.new_task_queue = [] { return new ConnectionThreads(kConnectionThreadLimit); };
   server.set_payload_max_length(kLargestRequestBody);
   server.set_keep_alive_max_count(kKeepAliveRequests);
+  // A connection holds a thread while open: one that sends nothing gives it back soon.
+  server.set_keep_alive_timeout(kIdleConnectionSeconds);
+  server.set_read_timeout(kStalledReadSeconds, 0);
+  server.set_write_timeout(kStalledWriteSeconds, 0);
   // An answer leaves in more than one write; without this, the client's delayed acknowledgement
   // holds the last one back some 40 ms on every kept-alive connection.
   server.set_tcp_nodelay(true);

@@ -5,6 +5,11 @@
 //
 // Error answers carry {"httpStatus": N, "message": "..."}. Bodies above kLargestRequestBody are
 // refused with 413 before they are read.
+//
+// Each open connection holds one server thread (cpp-httplib's model), at most
+// kConnectionThreadLimit; a connection idle for kIdleConnectionSeconds is closed, and at most
+// kEventStreamLimit event streams are open at once (503 with Retry-After beyond), so idle clients
+// and streams cannot take every thread.
 #pragma once
 
 #include <atomic>
@@ -32,6 +37,14 @@ namespace dul::host {
 // Room for a document of some ten thousand sets, the largest a player is expected to keep.
 inline constexpr std::size_t kLargestRequestBody = 32 * 1024 * 1024;
 inline constexpr std::string_view kHostResourcePrefix = "/dul-host/v1/";
+inline constexpr std::size_t kConnectionThreadLimit = 320;
+inline constexpr std::size_t kEventStreamLimit = 64;
+// Waiting for a request (the first one or the next on a kept-alive connection).
+inline constexpr int kIdleConnectionSeconds = 2;
+// Waiting for the next bytes of a request begun, or for a client to take the answer's bytes.
+inline constexpr int kStalledReadSeconds = 5;
+inline constexpr int kStalledWriteSeconds = 5;
+inline constexpr int kEventStreamRetrySeconds = 5;
 
 // Writes a reply into the server's response, taking its body over.
 void WriteReply(HttpReply reply, httplib::Response& response);
@@ -76,6 +89,8 @@ class HttpFront {
   std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
   std::atomic<std::uint64_t> handlerNanoseconds_{0};
   std::atomic<std::uint64_t> handledRequests_{0};
+  std::shared_ptr<std::atomic<std::size_t>> openStreams_ =
+      std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 }  // namespace dul::host

@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <chrono>
+#include <memory>
+#include <string>
 
 #include "binding/binding_result.h"
 #include "codecs/json_reader.h"
@@ -61,12 +63,34 @@ std::optional<std::uint64_t> EventIdOf(const std::string& text) {
   return id;
 }
 
+// One of the kEventStreamLimit places for an open stream, given back when the stream ends.
+class StreamPlace {
+ public:
+  static std::unique_ptr<StreamPlace> Take(std::shared_ptr<std::atomic<std::size_t>> open) {
+    if (open->fetch_add(1) >= kEventStreamLimit) {
+      open->fetch_sub(1);
+      return nullptr;
+    }
+    return std::unique_ptr<StreamPlace>(new StreamPlace(std::move(open)));
+  }
+  ~StreamPlace() { open_->fetch_sub(1); }
+  StreamPlace(const StreamPlace&) = delete;
+  StreamPlace& operator=(const StreamPlace&) = delete;
+
+ private:
+  explicit StreamPlace(std::shared_ptr<std::atomic<std::size_t>> open) : open_(std::move(open)) {}
+  std::shared_ptr<std::atomic<std::size_t>> open_;
+};
+
 // Streams the journal from `cursor` on until the journal closes or the client goes.
 class EventStream {
  public:
   EventStream(EventJournal& journal, std::uint64_t cursor,
-              std::shared_ptr<const std::atomic<bool>> closing)
-      : journal_(journal), cursor_(cursor), closing_(std::move(closing)) {}
+              std::shared_ptr<const std::atomic<bool>> closing, std::unique_ptr<StreamPlace> place)
+      : journal_(journal),
+        cursor_(cursor),
+        closing_(std::move(closing)),
+        place_(std::move(place)) {}
 
   bool Next(httplib::DataSink& sink) {
     if (!greeted_) {
@@ -101,6 +125,7 @@ class EventStream {
   EventJournal& journal_;
   std::uint64_t cursor_;
   std::shared_ptr<const std::atomic<bool>> closing_;
+  std::unique_ptr<StreamPlace> place_;
   Clock::time_point lastWrite_ = Clock::now();
   bool greeted_ = false;
 };
@@ -136,7 +161,15 @@ void HttpFront::ServeEvents(const httplib::Request& request, httplib::Response& 
     }
     cursor = *lastSeen;
   }
-  auto stream = std::make_shared<EventStream>(journal_, cursor, closing_);
+  std::unique_ptr<StreamPlace> place = StreamPlace::Take(openStreams_);
+  if (!place) {
+    response.set_header("Retry-After", std::to_string(kEventStreamRetrySeconds));
+    Write(ErrorReply(503, std::to_string(kEventStreamLimit) +
+                              " event streams are open already; close one or retry later"),
+          response);
+    return;
+  }
+  auto stream = std::make_shared<EventStream>(journal_, cursor, closing_, std::move(place));
   response.set_header("Cache-Control", "no-cache");
   response.set_chunked_content_provider(
       "text/event-stream",
