@@ -59,6 +59,10 @@ std::string RefusalText(const httplib::Request& request, int status) {
   return std::string(StatusText(status));
 }
 
+bool ChangesState(const std::string& method) {
+  return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
+}
+
 PeerRequest PeerRequestOf(const httplib::Request& request) {
   PeerRequest peer;
   peer.methodName = request.method;
@@ -89,6 +93,23 @@ HttpFront::~HttpFront() {
   Stop();
 }
 
+// A page of another site can make a browser send a request here (a form, a fetch without
+// preflight); an Origin header tells such a request apart, and only the host's own may change
+// anything. No request gets CORS headers, so no other page reads an answer either.
+bool HttpFront::FromOwnOrigin(const httplib::Request& request, httplib::Response& response) const {
+  if (!ChangesState(request.method) || !request.has_header("Origin"))
+    return true;
+  const std::string origin = request.get_header_value("Origin");
+  const std::string port = std::to_string(port_.load());
+  if (origin == "http://127.0.0.1:" + port || origin == "http://localhost:" + port)
+    return true;
+  Write(ErrorReply(403, "Origin " + origin +
+                            " may not change anything here; only http://127.0.0.1:" + port +
+                            " and http://localhost:" + port + " may"),
+        response);
+  return false;
+}
+
 bool HttpFront::Authorized(const httplib::Request& request, httplib::Response& response) const {
   if (!token_ || token_->Authorizes(request.get_header_value("Authorization")))
     return true;
@@ -114,10 +135,11 @@ void HttpFront::Route() {
   // bind too and receive a share of the requests.
   server.set_socket_options(
       [](auto socket) { platform::UseAddressExclusively(static_cast<std::uintptr_t>(socket)); });
-  // Refused before the body is read: no token, or a path the plugin could misread.
+  // Refused before the body is read: another site's page, no token, or a path the plugin could
+  // misread.
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
-        if (!Authorized(request, response))
+        if (!FromOwnOrigin(request, response) || !Authorized(request, response))
           return httplib::Server::HandlerResponse::Handled;
         if (IsAcceptablePath(request.path))
           return httplib::Server::HandlerResponse::Unhandled;
@@ -168,6 +190,7 @@ std::optional<std::uint16_t> HttpFront::Listen(std::uint16_t port) {
     bound = -1;
   if (bound <= 0 || bound > 65535)
     return std::nullopt;
+  port_ = static_cast<std::uint16_t>(bound);
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // A stop before the server runs would be missed and leave it listening for ever.
   for (int i = 0; i < 5000 && !server_->is_running(); ++i)

@@ -3,6 +3,10 @@
 // to the DevelopmentHost; "/dul-host/v1/" holds the host's own resources: status, events (a
 // Server-Sent Events stream), faults, clock/advance and shutdown.
 //
+// A request that changes anything (POST, PUT, PATCH, DELETE) with an Origin header other than
+// the host's own (http://127.0.0.1:PORT, http://localhost:PORT) is refused with 403; no answer
+// carries CORS headers.
+//
 // Error answers carry {"httpStatus": N, "message": "..."}. Bodies above kLargestRequestBody are
 // refused with 413 before they are read.
 //
@@ -72,6 +76,7 @@ class HttpFront {
 
  private:
   void Route();
+  bool FromOwnOrigin(const httplib::Request& request, httplib::Response& response) const;
   bool Authorized(const httplib::Request& request, httplib::Response& response) const;
   void ServeForward(const httplib::Request& request, httplib::Response& response);
   void ServeHostResource(const httplib::Request& request, httplib::Response& response);
@@ -85,6 +90,7 @@ class HttpFront {
   std::optional<AccessToken> token_;
   std::function<void()> requestShutdown_;
   std::unique_ptr<httplib::Server> server_;
+  std::atomic<std::uint16_t> port_{0};
   std::thread thread_;
   std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
   std::atomic<std::uint64_t> handlerNanoseconds_{0};
