@@ -197,9 +197,14 @@ PeerAnswer DevelopmentHost::ClearFaultRules() {
 }
 
 void DevelopmentHost::PrintNewLogLines() {
-  const std::vector<HostLogLine>& lines = runtime_.logLines();
-  for (; printedLogLines_ < lines.size(); ++printedLogLines_) {
-    const HostLogLine& line = lines[printedLogLines_];
+  const BoundedHistory<HostLogLine>& history = runtime_.logHistory();
+  if (printedLogLines_ < history.dropped()) {
+    std::printf("plugin log | %llu lines dropped before they could be printed\n",
+                static_cast<unsigned long long>(history.dropped() - printedLogLines_));
+    printedLogLines_ = history.dropped();
+  }
+  for (; printedLogLines_ < history.added(); ++printedLogLines_) {
+    const HostLogLine& line = history.entries()[printedLogLines_ - history.dropped()];
     if (line.level >= options_.logLevel)
       std::printf("plugin log %s| %s\n", LogLevelText(line.level), line.message.c_str());
   }

@@ -90,7 +90,7 @@ class DevelopmentHost {
   HostRuntime runtime_;
   EndpointRouter router_;
   std::int64_t startNanoseconds_;
-  std::size_t printedLogLines_ = 0;
+  std::uint64_t printedLogLines_ = 0;  // counted over every line ever logged
   std::atomic<std::uint64_t> pluginCalls_{0};
   std::atomic<std::uint64_t> pluginNanoseconds_{0};
   std::mutex stopMutex_;

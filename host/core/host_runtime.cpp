@@ -217,7 +217,7 @@ void DUL_CALL HostRuntime::Subscribe(const DulHostApi* api, const char* eventNam
   if (eventName == nullptr || callback == nullptr)
     return;  // nothing that could ever be delivered
   HostSubscription subscription{eventName, plugin, callback, userData, flag};
-  host.subscribeHistory_.push_back(subscription);
+  host.subscribeHistory_.Add(subscription);
   for (HostSubscription& existing : host.subscriptions_) {
     if (existing.name == subscription.name && existing.plugin == plugin) {
       existing = std::move(subscription);  // one subscription per name: the latest wins
@@ -233,7 +233,7 @@ void DUL_CALL HostRuntime::Unsubscribe(const DulHostApi* api, const char* eventN
   host.calls_.unsubscribes++;
   if (eventName == nullptr)
     return;
-  host.unsubscribeHistory_.emplace_back(eventName);
+  host.unsubscribeHistory_.Add(eventName);
   std::erase_if(host.subscriptions_, [&](const HostSubscription& subscription) {
     return subscription.name == eventName && subscription.plugin == plugin;
   });
@@ -256,7 +256,7 @@ void DUL_CALL HostRuntime::Yield(const DulHostApi* api) {
 void DUL_CALL HostRuntime::EnterWait(const DulHostApi* api, const char* label, std::uint32_t) {
   HostRuntime& host = From(api);
   host.calls_.enterWaits++;
-  host.waitLabels_.emplace_back(label != nullptr ? label : "");
+  host.waitLabels_.Add(label != nullptr ? label : "");
 }
 
 std::uint64_t DUL_CALL HostRuntime::LeaveWait(const DulHostApi* api) {
@@ -265,7 +265,7 @@ std::uint64_t DUL_CALL HostRuntime::LeaveWait(const DulHostApi* api) {
 }
 
 void DUL_CALL HostRuntime::Log(const DulHostApi* api, std::uint32_t level, const char* message) {
-  From(api).logLines_.push_back(HostLogLine{level, message != nullptr ? message : ""});
+  From(api).logLines_.Add(HostLogLine{level, message != nullptr ? message : ""});
 }
 
 }  // namespace dul::host

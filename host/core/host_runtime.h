@@ -21,6 +21,7 @@
 
 #include "binding/binding_property.h"
 #include "contract/host_contract.h"
+#include "host/core/bounded_history.h"
 #include "host/core/endpoint_router.h"
 #include "host/core/host_clock.h"
 #include "host/core/host_response.h"
@@ -50,6 +51,19 @@ struct HostLogLine {
   std::uint32_t level = 0;
   std::string message;
 };
+
+inline std::size_t HeldBytes(const HostSubscription& subscription) {
+  return sizeof(HostSubscription) + subscription.name.size();
+}
+inline std::size_t HeldBytes(const HostLogLine& line) {
+  return sizeof(HostLogLine) + line.message.size();
+}
+
+// What the host keeps of its records for inspection: the newest entries within these.
+inline constexpr std::size_t kLogLinesKept = 4096;
+inline constexpr std::size_t kLogBytesKept = 1 << 20;
+inline constexpr std::size_t kHistoryEntriesKept = 1024;
+inline constexpr std::size_t kHistoryBytesKept = 256 << 10;
 
 // How often the plugin called each operation.
 struct HostCallCounts {
@@ -118,12 +132,18 @@ class HostRuntime {
   const std::vector<HostSubscription>& subscriptions() const { return subscriptions_; }
   // The subscription to `name`, or null.
   const HostSubscription* FindSubscription(const std::string& name) const;
-  // Every subscribe the plugin made, in order, including those replaced or undone since, and the
-  // event names of its unsubscribes, in order. Both outlive Stop.
-  const std::vector<HostSubscription>& subscribeHistory() const { return subscribeHistory_; }
-  const std::vector<std::string>& unsubscribeHistory() const { return unsubscribeHistory_; }
-  const std::vector<HostLogLine>& logLines() const { return logLines_; }
-  const std::vector<std::string>& waitLabels() const { return waitLabels_; }
+  // The subscribes the plugin made, in order, including those replaced or undone since, and the
+  // event names of its unsubscribes, in order. Both outlive Stop. These, the log lines and the
+  // wait labels keep their newest entries only (kHistoryEntriesKept, kLogLinesKept ...).
+  const std::vector<HostSubscription>& subscribeHistory() const {
+    return subscribeHistory_.entries();
+  }
+  const std::vector<std::string>& unsubscribeHistory() const {
+    return unsubscribeHistory_.entries();
+  }
+  const BoundedHistory<HostLogLine>& logHistory() const { return logLines_; }
+  const std::vector<HostLogLine>& logLines() const { return logLines_.entries(); }
+  const std::vector<std::string>& waitLabels() const { return waitLabels_.entries(); }
   const HostCallCounts& calls() const { return calls_; }
   const ResponseCounters& responses() const { return responses_; }
 
@@ -163,11 +183,11 @@ class HostRuntime {
   std::vector<EventObserver> observers_;
   std::vector<PublishedEvent> pendingEvents_;
   std::vector<HostSubscription> subscriptions_;
-  std::vector<HostSubscription> subscribeHistory_;
-  std::vector<std::string> unsubscribeHistory_;
+  BoundedHistory<HostSubscription> subscribeHistory_{kHistoryEntriesKept, kHistoryBytesKept};
+  BoundedHistory<std::string> unsubscribeHistory_{kHistoryEntriesKept, kHistoryBytesKept};
   HostScheduler scheduler_;
-  std::vector<HostLogLine> logLines_;
-  std::vector<std::string> waitLabels_;
+  BoundedHistory<HostLogLine> logLines_{kLogLinesKept, kLogBytesKept};
+  BoundedHistory<std::string> waitLabels_{kHistoryEntriesKept, kHistoryBytesKept};
   HostCallCounts calls_;
   ResponseCounters responses_;
   int requestDepth_ = 0;  // plugin requests being answered

@@ -18,6 +18,13 @@ constexpr const char* kCreateTable =
     "name TEXT NOT NULL, time TEXT NOT NULL, data TEXT NOT NULL)";
 constexpr const char* kInsert =
     "INSERT INTO telemetry_events (name, time, data) VALUES (?1, ?2, ?3)";
+// Keeps the newest events within ?1 events and ?2 bytes of name and data; the newest one stays
+// whatever its size.
+constexpr const char* kDropOldest =
+    "DELETE FROM telemetry_events WHERE sequence < COALESCE((SELECT sequence FROM (SELECT "
+    "sequence, COUNT(*) OVER newest AS kept, SUM(LENGTH(name) + LENGTH(data)) OVER newest AS "
+    "bytes FROM telemetry_events WINDOW newest AS (ORDER BY sequence DESC)) WHERE kept <= ?1 AND "
+    "bytes <= ?2 ORDER BY sequence LIMIT 1), (SELECT MAX(sequence) FROM telemetry_events))";
 constexpr const char* kSelectAll =
     "SELECT name, time, data FROM telemetry_events ORDER BY sequence";
 
@@ -82,6 +89,10 @@ PeerAnswer TelemetryRecorderPeer::Record(const PeerRequest& request, const std::
   const std::string time = FormatUtcTime(clock_());
   if (!database_->Run(kInsert, {name, time, Zorv::WriteJson(metrics, nullptr, nullptr)}, error))
     return PeerAnswer::Error(500, "Cannot write the telemetry log: " + error);
+  const std::vector<SqliteValue> limits = {static_cast<std::int64_t>(kTelemetryEventsKept),
+                                           static_cast<std::int64_t>(kTelemetryBytesKept)};
+  if (!database_->Run(kDropOldest, limits, error))
+    return PeerAnswer::Error(500, "Cannot trim the telemetry log: " + error);
   BindingProperty entry = Entry(name, time, std::move(metrics));
   publisher_->Publish(request.path, ResourceEventType::Create, entry);
   return PeerAnswer::Value(std::move(entry));

@@ -2,9 +2,11 @@
 //   POST /telemetry/v1/events/{name} {METRIC: value, ...} records the event with the current time
 //   GET  /telemetry/v1/events lists every record, oldest first:
 //        [{"name": EVENT, "time": "2024-05-01T12:34:56.789Z", "data": {METRIC: TEXT}}]
-// Metric values that are not texts are kept as their JSON text.
+// Metric values that are not texts are kept as their JSON text. Only the newest events are kept:
+// at most kTelemetryEventsKept, and kTelemetryBytesKept bytes of names and data.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -16,6 +18,8 @@
 namespace dul::host {
 
 inline constexpr const char* kTelemetryEventsPath = "/telemetry/v1/events";
+inline constexpr std::size_t kTelemetryEventsKept = 10000;
+inline constexpr std::size_t kTelemetryBytesKept = 4 << 20;
 
 class TelemetryRecorderPeer final : public Peer {
  public:

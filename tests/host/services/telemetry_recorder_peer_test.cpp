@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/services/wall_clock.h"
@@ -68,6 +69,33 @@ TEST(Telemetry, BadReportsAreRefused) {
   for (const RefusedRequest& c : cases)
     EXPECT_EQ(fixture.Call(c.method, c.path, c.body).status, c.status) << c.path << " " << c.body;
   EXPECT_EQ(BodyJson(fixture.Call("GET", kTelemetryEventsPath)), "[]");
+}
+
+// The names of the recorded events, oldest first.
+std::string RecordedNames(PlatformFixture& fixture) {
+  const std::string listing = BodyJson(fixture.Call("GET", kTelemetryEventsPath));
+  std::string names;
+  constexpr std::string_view kName = R"("name":")";
+  for (std::size_t at = 0; (at = listing.find(kName, at)) != std::string::npos;) {
+    at += kName.size();
+    names += listing.substr(at, listing.find('"', at) - at);
+  }
+  return names;
+}
+
+// Catches a telemetry log that grows without bound, drops the newest events rather than the
+// oldest, or loses an event larger than the whole budget.
+TEST(Telemetry, OnlyTheNewestEventsAreKept) {
+  PlatformFixture fixture;
+  const std::string quarter = R"({"m":")" + std::string(kTelemetryBytesKept / 4, 'x') + R"("})";
+  for (const char* name : {"a", "b", "c", "d"}) {
+    ASSERT_EQ(fixture.Call("POST", std::string(kTelemetryEventsPath) + "/" + name, quarter).status,
+              200u);
+  }
+  EXPECT_EQ(RecordedNames(fixture), "bcd");
+  const std::string whole = R"({"m":")" + std::string(kTelemetryBytesKept, 'x') + R"("})";
+  ASSERT_EQ(fixture.Call("POST", std::string(kTelemetryEventsPath) + "/e", whole).status, 200u);
+  EXPECT_EQ(RecordedNames(fixture), "e");
 }
 
 // Catches a report from the plugin's own telemetry sender that the recorder cannot read.
