@@ -103,10 +103,10 @@ bool HttpFront::FromOwnOrigin(const httplib::Request& request, httplib::Response
   const std::string port = std::to_string(port_.load());
   if (origin == "http://127.0.0.1:" + port || origin == "http://localhost:" + port)
     return true;
-  Write(ErrorReply(403, "Origin " + origin +
-                            " may not change anything here; only http://127.0.0.1:" + port +
-                            " and http://localhost:" + port + " may"),
-        response);
+  WriteReply(ErrorReply(403, "Origin " + origin +
+                                 " may not change anything here; only http://127.0.0.1:" + port +
+                                 " and http://localhost:" + port + " may"),
+             response);
   return false;
 }
 

@@ -164,9 +164,9 @@ void HttpFront::ServeEvents(const httplib::Request& request, httplib::Response& 
   std::unique_ptr<StreamPlace> place = StreamPlace::Take(openStreams_);
   if (!place) {
     response.set_header("Retry-After", std::to_string(kEventStreamRetrySeconds));
-    Write(ErrorReply(503, std::to_string(kEventStreamLimit) +
-                              " event streams are open already; close one or retry later"),
-          response);
+    WriteReply(ErrorReply(503, std::to_string(kEventStreamLimit) +
+                                   " event streams are open already; close one or retry later"),
+               response);
     return;
   }
   auto stream = std::make_shared<EventStream>(journal_, cursor, closing_, std::move(place));
