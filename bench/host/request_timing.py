@@ -29,144 +29,20 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
-ACCOUNT_ID = 1001
-SUMMONER_ID = 42
-SETS_PATH = f"/dul-item-sets/v1/item-sets/{SUMMONER_ID}/sets"
-STATUS_PATH = "/dul-host/v1/status"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
+                                "support"))
+from dul_host_driver import (SETS_PATH, STATUS_PATH, Failure, Host,  # noqa: E402
+                             document_text)
+
 # kLargestRequestBody in host/http/http_front.h: the host refuses larger bodies with 413.
 LARGEST_BODY = 32 * 1024 * 1024
 # The document of the memory measurement: some 10 MB of text.
 MEMORY_DOCUMENT_BYTES = 10 * 1000 * 1000
-BLOCK_TYPES = ("Starting items", "Core build", "Situational", "Boots")
-
-
-class Failure(Exception):
-    pass
-
-
-def item_set(index):
-    """One realistic set: 4 blocks of 6 items, 2 champions, 2 maps, 2 preferred slots."""
-    def item(block, slot):
-        return {"count": 1 + (index + slot) % 3, "id": str(1001 + (index * 31 + block * 7 + slot * 13) % 3000)}
-
-    blocks = [{"hideIfSummonerSpell": "", "items": [item(b, s) for s in range(6)],
-               "showIfSummonerSpell": "SummonerSmite" if b == 0 else "", "type": kind}
-              for b, kind in enumerate(BLOCK_TYPES)]
-    return {"associatedChampions": [1 + index % 900, 1 + index * 7 % 900],
-            "associatedMaps": [11, 12], "blocks": blocks, "map": "SR" if index % 3 == 0 else "any",
-            "mode": "any",
-            "preferredItemSlots": [{"id": str(3001 + (index + s) % 500), "preferredItemSlot": s + 1}
-                                   for s in range(2)],
-            "sortrank": index, "startedFrom": "blank", "title": f"Item set {index}",
-            "type": "custom", "uid": f"5f0c{100000 + index * 7919 % 900000}-{index:05d}"}
-
-
-def document_text(sets):
-    """The compact JSON of a document of `sets` sets, members in name order."""
-    document = {"accountId": ACCOUNT_ID, "itemSets": [item_set(i) for i in range(sets)],
-                "timestamp": 1718000000000}
-    return json.dumps(document, separators=(",", ":")).encode()
-
-
 def percentiles(samples):
     ordered = sorted(samples)
     return {"p50": statistics.median(ordered),
             "p90": ordered[max(0, math.ceil(0.9 * len(ordered)) - 1)], "count": len(ordered)}
-
-
-class CountingConnection(http.client.HTTPConnection):
-    """An HTTP/1.1 connection that counts how often it had to be opened."""
-    opened = 0
-
-    def connect(self):
-        super().connect()
-        self.opened += 1
-
-
-class Host:
-    """dul-host in a state directory of its own, on a free port, reached over one connection."""
-
-    def __init__(self, build, scratch, name):
-        self.state = state = os.path.join(scratch, name)
-        self.log = open(os.path.join(scratch, name + ".log"), "w+")
-        command = [os.path.join(build, "dul-host"), "--state", state, "--port", "0",
-                   "--clock", "virtual", "--account-id", str(ACCOUNT_ID),
-                   "--summoner-id", str(SUMMONER_ID), "--log-level", "3"]
-        self.process = subprocess.Popen(command, stdout=self.log, stderr=subprocess.STDOUT)
-        record = self._wait_for_record()
-        self.connection = CountingConnection("127.0.0.1", record["port"], timeout=300)
-        self.headers = {"Authorization": "Bearer " + record["token"]}
-
-    def _wait_for_record(self):
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline and self.process.poll() is None:
-            try:
-                with open(os.path.join(self.state, "host.json")) as file:
-                    record = json.load(file)
-                if record.get("pid") == self.process.pid:
-                    return record
-            except (OSError, ValueError):
-                pass
-            time.sleep(0.01)
-        raise Failure("dul-host wrote no host.json:\n" + self.log_tail())
-
-    def log_tail(self):
-        self.log.seek(0)
-        return "".join(self.log.readlines()[-20:])
-
-    def request(self, method, path, body=None, expect=200):
-        """Sends one request; its answer's bytes and its time in milliseconds."""
-        headers = dict(self.headers)
-        if body is not None:
-            headers["Content-Type"] = "application/json"
-        start = time.perf_counter_ns()
-        self.connection.request(method, path, body=body, headers=headers)
-        response = self.connection.getresponse()
-        answer = response.read()
-        elapsed = (time.perf_counter_ns() - start) / 1e6
-        if response.status != expect:
-            raise Failure(f"{method} {path} answered {response.status}, not {expect}: "
-                          f"{answer[:300]!r}\ndul-host's last lines:\n{self.log_tail()}")
-        return answer, elapsed
-
-    def memory(self):
-        return json.loads(self.request("GET", STATUS_PATH)[0])["memory"]
-
-    def process_memory(self, field):
-        """VmRSS or VmHWM of the host process in bytes, or None where /proc does not tell."""
-        try:
-            with open(f"/proc/{self.process.pid}/status") as status:
-                for line in status:
-                    if line.startswith(field + ":"):
-                        return int(line.split()[1]) * 1024
-        except OSError:
-            pass
-        return None
-
-    def reset_peak_resident(self):
-        try:
-            with open(f"/proc/{self.process.pid}/clear_refs", "w") as clear:
-                clear.write("5")
-            return True
-        except OSError:
-            return False
-
-    def stop(self):
-        try:
-            self.request("POST", "/dul-host/v1/shutdown", body=b"")
-            # The server ends once its kept-alive connections are gone.
-            self.connection.close()
-            self.process.wait(timeout=30)
-        except (OSError, http.client.HTTPException, Failure, subprocess.TimeoutExpired):
-            self.process.kill()
-            self.process.wait()
-        finally:
-            self.connection.close()
-            self.log.close()
-        if self.process.returncode != 0:
-            raise Failure(f"dul-host exited with {self.process.returncode}")
 
 
 def check_answer(answer, sent, what):
