@@ -33,11 +33,17 @@ struct JournalRead {
   bool closed = false;       // the journal takes no more events: the host is stopping
 };
 
+// Room for the events of the last few minutes of editing; the bytes are kept small so that what
+// the backlog holds stays a small share of the host's memory however large the documents are.
+inline constexpr std::size_t kEventBacklogEvents = 1024;
+inline constexpr std::size_t kEventBacklogBytes = 4 << 20;
+
 class EventJournal {
  public:
   // The backlog keeps at most `capacity` events and, beyond the newest one, `byteBudget` bytes of
   // data: a session that PUTs large documents all day keeps a bounded amount of memory.
-  explicit EventJournal(std::size_t capacity = 1024, std::size_t byteBudget = 32 << 20)
+  explicit EventJournal(std::size_t capacity = kEventBacklogEvents,
+                        std::size_t byteBudget = kEventBacklogBytes)
       : capacity_(capacity == 0 ? 1 : capacity), byteBudget_(byteBudget) {}
 
   std::uint64_t Append(std::string name, std::string data);
