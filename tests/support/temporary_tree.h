@@ -14,11 +14,14 @@ namespace dul::testing {
 
 class TemporaryTree {
  public:
-  TemporaryTree() : previous_(std::filesystem::current_path()) {
+  // Under the system's temporary directory, or under `parent` (a memory-backed one, say).
+  explicit TemporaryTree(
+      const std::filesystem::path& parent = std::filesystem::temp_directory_path())
+      : previous_(std::filesystem::current_path()) {
     std::random_device random;
     for (;;) {
-      const auto candidate = std::filesystem::temp_directory_path() /
-                             ("dul-test-" + std::to_string(random()) + std::to_string(random()));
+      const auto candidate =
+          parent / ("dul-test-" + std::to_string(random()) + std::to_string(random()));
       if (std::filesystem::create_directory(candidate)) {
         root_ = std::filesystem::canonical(candidate);
         return;
