@@ -216,6 +216,13 @@ class CurrentDirectory {
   fs::path previous_;
 };
 
+// The threads of this process, where the system lists them (0 elsewhere).
+std::size_t ThreadCount() {
+  std::error_code error;
+  fs::directory_iterator tasks("/proc/self/task", error);
+  return error ? 0 : static_cast<std::size_t>(std::distance(tasks, fs::directory_iterator()));
+}
+
 fs::path MemoryBackedOrTemporary() {
   std::error_code error;
   return fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
@@ -300,6 +307,16 @@ struct Services {
   std::uint64_t accountId = 0;
   std::uint64_t summonerId = 0;
 
+  // A change of another account never reaches this account's store.
+  void CheckStored(const PeerRequest& request) const {
+    Zorv::BindingResult body = Zorv::ParseJson(request.body);
+    Require(body.ok(), "a store sent a body that is not JSON");
+    Zorv::BindingResult data = Zorv::ParseJson(body.value().Find("data").GetString());
+    Require(data.ok(), "a store sent data that is not JSON");
+    const std::uint64_t stored = data.value().Find("accountId").GetUnsigned(0);
+    Require(stored == 0 || stored == accountId, "another account's sets were stored");
+  }
+
   static PeerAnswer Resource(const std::optional<std::string>& data) {
     return data ? PeerAnswer::Json(*data) : PeerAnswer::Error(404, "Not Found");
   }
@@ -312,6 +329,8 @@ struct Services {
       std::make_shared<ScriptedPeer>([this](const PeerRequest& request) {
         if (request.path == kReadyUri)
           return Resource(readiness);
+        if (request.methodName == "PUT")
+          CheckStored(request);
         if (!preferenceAnswers.empty()) {
           PeerAnswer answer = std::move(preferenceAnswers.front());
           preferenceAnswers.pop_front();
@@ -386,8 +405,12 @@ class Run {
       failure_.emplace(
           dul::platform::kAllSystemCalls[kind % std::size(dul::platform::kAllSystemCalls)],
           nth % 8 + 1, kErrors[(nth >> 3) & 1]);
+      failed_ = true;
       return;  // armed for the next step
     }
+    // Only a request, new settings or a queued answer leave the last change to be shown as it is.
+    if (op != 0 && op != 3 && op != 5)
+      lastChange_.reset();
     switch (op) {
       case 0:
         Request();
@@ -413,8 +436,7 @@ class Run {
         Tick();
         break;
       default:
-        session_.reset();
-        session_.emplace(services_);
+        Restart();
         break;
     }
     failure_.reset();
@@ -423,6 +445,27 @@ class Run {
 
  private:
   Session& session() { return *session_; }
+
+  // The document a GET shows, as compact JSON.
+  std::string Shown() {
+    PeerRequest request;
+    request.method = 2;
+    request.methodName = "GET";
+    request.path = "/dul-item-sets/v1/item-sets/" + std::to_string(kOtherSummoner) + "/sets";
+    const PeerAnswer answer = session().hosted.host.CallPlugin(request);
+    Require(answer.status == 200 && answer.body.has_value(), "a GET failed");
+    return Zorv::WriteJson(*answer.body, nullptr, nullptr);
+  }
+
+  // Unless a system call failed on the way, the cache file holds what memory holds, so a new
+  // plugin shows the same document.
+  void Restart() {
+    const std::optional<std::string> before =
+        failed_ ? std::nullopt : std::optional<std::string>(Shown());
+    session_.reset();
+    session_.emplace(services_);
+    Require(!before || Shown() == *before, "the document did not survive a restart");
+  }
 
   void Send(const char* uri, const char* eventType, const std::string& dataJson) {
     BindingProperty payload;
@@ -660,10 +703,12 @@ class Run {
       const std::uint64_t shownAccount = shown->Find("accountId").GetUnsigned(0);
       Require(account == 0 || shownAccount == 0 || shownAccount == account,
               "a GET showed the sets of another account");
+      Require(!lastChange_ || Zorv::WriteJson(*shown, nullptr, nullptr) == *lastChange_,
+              "a GET no longer showed the last accepted change");
       return;
     }
-    if ((method.code != 6 && method.code != 7) || failure_)
-      return;  // with a system call failing the file may keep its old content
+    if (method.code != 6 && method.code != 7)
+      return;
     Require(session().published.size() == 2, "an accepted change was not announced twice");
     for (const BindingProperty& event : session().published) {
       Require(summonerId != kNoNumber &&
@@ -673,6 +718,13 @@ class Run {
       Require(event.Find("data").Find("accountId").GetUnsigned(0) == account,
               "a change was announced under another account");
     }
+    // The change stands even where the cache file could not take it.
+    const bool failing = failure_.has_value();
+    failure_.reset();
+    lastChange_ = Zorv::WriteJson(session().published[0].Find("data"), nullptr, nullptr);
+    Require(Shown() == *lastChange_, "a GET right after an accepted change did not show it");
+    if (failing)
+      return;  // the file may keep its old content
     const std::optional<Zorv::Client::ItemSets::Api::ItemSets> stored =
         dul::item_sets::ItemSetsFromJson(ReadFile(cache), session().plugin().typeRegistry());
     Require(stored && stored->accountId == account,
@@ -713,7 +765,9 @@ class Run {
   void CheckAfterStep() {
     Session& current = session();
     const dul::host::HostRuntime& host = current.hosted.host;
+    Require(ThreadCount() == threads_, "the plugin started a thread");
     Require(host.responses().live() == 0, "a response was not released");
+    Require(host.calls().enterWaits == host.calls().leaveWaits, "a wait was entered, never left");
     const auto& log = host.logHistory();
     const std::uint64_t first = std::max(current.logLinesChecked, log.dropped());
     for (std::uint64_t i = first; i < log.added(); ++i) {
@@ -735,6 +789,10 @@ class Run {
   Services services_;
   std::optional<Session> session_;
   std::optional<dul::platform::SystemCallFailure> failure_;
+  bool failed_ = false;  // a failure was armed for some step
+  // The document the last accepted change announced, while no step since could replace it.
+  std::optional<std::string> lastChange_;
+  const std::size_t threads_ = ThreadCount();
 };
 
 }  // namespace
