@@ -47,7 +47,8 @@ class ItemSetsPlugin : public PluginBase {
   void PutItemSets(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSets itemSets);
   void PostItemSet(std::uint64_t summonerId, Zorv::Client::ItemSets::Api::ItemSet itemSet);
   // The document a request works on: while it has no version, the cache file's, so that requests
-  // see what was stored last; never another account's sets.
+  // see what was stored last, unless memory holds a change still to be uploaded; never another
+  // account's sets.
   void LoadItemSetsForRequest();
   // After a request changed the document: normalise, store, announce on the summoner's path and
   // mark it for upload.
@@ -69,6 +70,7 @@ class ItemSetsPlugin : public PluginBase {
   void CheckUpload();
   // Stores the document at the service and, once stored, in the cache file with its new version.
   void UploadItemSets();
+  // Replaces the document by the cache file's, except while a change is still to be uploaded.
   void LoadItemSetsFromCache();
   // Empties the cache file and the document when they name another account than the signed-in
   // one; a change of that account that is still to be uploaded is dropped with them.

@@ -21,7 +21,7 @@ std::string ItemSetsResourceUri(std::uint64_t summonerId) {
 
 void ItemSetsPlugin::LoadItemSetsForRequest() {
   if (currentItemSets_.timestamp == 0)
-    cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
+    LoadItemSetsFromCache();
   // Whichever way they came into memory (this load, a reconciliation, an earlier session's
   // change), another account's sets are never shown to this one nor built upon.
   (void)ForgetForeignItemSets();

@@ -159,6 +159,11 @@ void ItemSetsPlugin::UploadItemSets() {
 }
 
 void ItemSetsPlugin::LoadItemSetsFromCache() {
+  // A change still to be uploaded may be memory's alone (its write or this read of the file
+  // failed): a reload would lose it and upload the file's older document in its place.
+  if (uploadPending_ || uploadUnsent_) {
+    return;
+  }
   cacheReader_.Load(GetLocalItemSetsPath(), currentItemSets_, typeRegistry());
 }
 

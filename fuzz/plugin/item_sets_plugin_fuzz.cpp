@@ -19,14 +19,16 @@
 //   7 failure    during the next step the Nth (second byte % 8 + 1) system call of one kind
 //                (first byte % 13) fails
 //   8 restart    the plugin is destroyed and a new one started over the same files and services
-// After every step: nothing crashed, leaked or escaped a host entry as an exception; every
-// response the host handed the plugin was released; the session the plugin holds is the last
-// one it was sent; the cache file is empty or one whole document, no temporary file beside it;
-// nothing was written outside the configuration directories; every callback is due at a finite
-// time; every answer has a status, an error text exactly when it failed, and a failed request
-// changed and announced nothing; a successful GET never shows another account's sets; an
-// accepted PUT or POST is stored and announced under the session's account; after a tick every
-// exported item-set file is whole JSON.
+// After every step: nothing crashed, leaked, started a thread or escaped a host entry as an
+// exception; every response the host handed the plugin was released and every wait left; the
+// session the plugin holds is the last one it was sent; the cache file is empty or one whole
+// document, no temporary file beside it; nothing was written outside the configuration
+// directories; every callback is due at a finite time. Every answer has a status, and an error
+// text exactly when it failed; a failed request changed and announced nothing; a successful GET
+// never shows another account's sets. An accepted PUT or POST is announced under the session's
+// account, stored so (unless a system call failed) and shown by every GET until a step that may
+// replace it. A store never carries another account's sets; a restart with no failure on the way
+// shows the same document; after a tick every exported item-set file is whole JSON.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

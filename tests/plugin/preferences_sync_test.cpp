@@ -20,7 +20,11 @@
 #include "contract/event_names.h"
 #include "host/core/host_runtime.h"
 #include "host/core/plugin_loader.h"
+#include "platform/file_system.h"
+#include "platform/system_call_failure.h"
+#include "plugin/item_sets_plugin.h"
 #include "tests/support/directory_link.h"
+#include "tests/support/hosted_plugin.h"
 #include "tests/support/temporary_tree.h"
 
 namespace dul::item_sets {
@@ -105,13 +109,21 @@ std::size_t CountRequests(ScriptedPeer& peer, const std::string& method, const s
 
 // The library, started by the host, with the services it talks to: the player-preferences
 // service answers as a case sets it, game data knows champions 1 and 2 and answers in small
-// streamed chunks, telemetry takes everything.
+// streamed chunks, telemetry takes everything. `inProcess` builds the plugin object here instead
+// of loading the shared library, so that a case can fail its system calls.
 class SyncedItemSets {
  public:
-  SyncedItemSets() {
+  explicit SyncedItemSets(bool inProcess = false)
+      : hosted(inProcess ? std::make_unique<testing::HostedPlugin<ItemSetsPlugin>>(false)
+                         : nullptr),
+        host(hosted ? hosted->host : loadedHost) {
     host.AddPeer("/dul-player-preferences/", preferences);
     host.AddPeer("/dul-game-data/", gameData);
     host.AddPeer("/telemetry/", telemetry);
+    if (hosted) {
+      EXPECT_TRUE(hosted->Start());
+      return;
+    }
     EXPECT_TRUE(loader.Load(DUL_PLUGIN_LIBRARY, "load_dul_item_sets", host::ApiVersion{}))
         << loader.error();
     EXPECT_TRUE(host.Start(loader));
@@ -192,7 +204,9 @@ class SyncedItemSets {
       std::make_shared<ScriptedPeer>([](const PeerRequest&) { return PeerAnswer(); });
   host::PluginLoader loader;  // outlives the host, which destroys through it
   host::VirtualClock clock;
-  host::HostRuntime host{clock};
+  host::HostRuntime loadedHost{clock};
+  std::unique_ptr<testing::HostedPlugin<ItemSetsPlugin>> hosted;
+  host::HostRuntime& host;  // the one that runs the plugin
 };
 
 // Catches a Create that starts work, a reconciliation started without sign-in, editor or
@@ -492,6 +506,30 @@ TEST(PreferencesSync, ChangeBeforeTheFirstReconciliationKeepsTheCachedVersion) {
   EXPECT_EQ(plugin.Stores(), 1u);
   EXPECT_EQ(plugin.LastStoredData(), Document(7, 100, "new"));
   EXPECT_EQ(game.ReadCache(), Document(7, 150, "new"));
+}
+
+// Catches a change whose cache write, or the next read of the file, failed being replaced by the
+// file's older content at the next reload: a GET that no longer shows it, and an upload tick that
+// stores the older sets at the service in its place.
+TEST(PreferencesSync, ChangeStandsWhenTheCacheFileFails) {
+  for (const platform::SystemCall failing :
+       {platform::SystemCall::kRename, platform::SystemCall::kRead}) {
+    SCOPED_TRACE(platform::SystemCallName(failing));
+    InstalledGame game;
+    SyncedItemSets plugin(true);
+    plugin.SignIn(7);
+    plugin.Ready("Update", true);
+    plugin.host.RunDue();
+    std::string shown;
+    {
+      const platform::SystemCallFailure failure(failing, 1, platform::kErrorAccessDenied);
+      ASSERT_EQ(plugin.Put(Document(0, 0, "new")).status, 200u);
+      shown = plugin.GetJson();
+    }
+    EXPECT_EQ(shown, Document(7, 0, "new"));
+    plugin.host.AdvanceBy(5.0);
+    EXPECT_EQ(plugin.LastStoredData(), Document(7, 0, "new"));
+  }
 }
 
 // Catches an export whose sweep of old files follows a linked directory out of the configuration
