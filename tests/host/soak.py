@@ -180,6 +180,10 @@ def run(build, scratch, count, rng, memcheck):
               "first": {"p50": percentile(first, 0.5), "p99": percentile(first, 0.99)},
               "last": {"p50": percentile(last, 0.5), "p99": percentile(last, 0.99)}}
     problems = []
+    # The log is at its most detailed level, so a token written anywhere would show here.
+    with open(host.log_path) as log:
+        if host.token in log.read():
+            problems.append("dul-host's log holds its access token")
     if memcheck:
         return report, problems
     if end["resident"] > warm["resident"] * 1.10:

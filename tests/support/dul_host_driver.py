@@ -90,13 +90,15 @@ class Host:
 
     def __init__(self, build, scratch, name, extra=(), wrapper=(), start_seconds=30):
         self.state = state = os.path.join(scratch, name)
-        self.log = open(os.path.join(scratch, name + ".log"), "a+")
+        self.log_path = os.path.join(scratch, name + ".log")
+        self.log = open(self.log_path, "a+")
         command = [*wrapper, os.path.join(build, "dul-host"), "--state", state, "--port", "0",
                    "--clock", "virtual", "--account-id", str(ACCOUNT_ID),
                    "--summoner-id", str(SUMMONER_ID), "--log-level", "3", *extra]
         self.process = subprocess.Popen(command, stdout=self.log, stderr=subprocess.STDOUT)
         record = self._wait_for_record(start_seconds)
         self.port = record["port"]
+        self.token = record["token"]
         self.headers = {"Authorization": "Bearer " + record["token"]}
         self.client = Client(self)
         self.connection = self.client.connection
