@@ -110,8 +110,15 @@ void FillResponseRecord(DulHostResponseRecord& response, const PeerAnswer& answe
   if (answer.body)
     owned->body = Zorv::MakeValueRecord(*answer.body, nullptr);
   response.body = owned->body;
-  if (answer.garbledKind)
-    response.body.kind = *answer.garbledKind;  // the owned copy keeps its kind for the release
+  if (answer.garbledKind) {
+    // A kind over an all-zero payload: `{}` zeroes only the union's first member, and another
+    // kind's payload would hand the reader a pointer that is not one. The owned copy keeps its
+    // kind and payload for the release.
+    DulBindingValueRecord garbled;
+    std::memset(&garbled, 0, sizeof(garbled));
+    garbled.kind = *answer.garbledKind;
+    response.body = garbled;
+  }
   if (answer.errorText) {
     owned->errorText = *answer.errorText;
     response.errorText = owned->errorText.c_str();

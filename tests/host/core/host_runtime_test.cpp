@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "binding/binding_value_record.h"
 #include "codecs/json_reader.h"
 #include "foundation/allocation_counters.h"
 #include "host/core/plugin_loader.h"
@@ -334,6 +336,13 @@ TEST_P(HostResponseRelease, FreesEverythingTheHostAllocated) {
   const std::uint64_t before = LiveBlocks();
   DulHostResponseRecord response{};
   link.api->request(link.api, &response, &request);
+  if (GetParam().answer.garbledKind) {  // a kind over a zero payload, never the body's pointer
+    const DulBindingValueRecord body = response.body;
+    DulBindingValueRecord expected;
+    std::memset(&expected, 0, sizeof(expected));
+    expected.kind = Zorv::kRecordText;
+    EXPECT_EQ(std::memcmp(&body, &expected, sizeof(body)), 0);
+  }
   const DulStreamReadFunction read = response.streamRead;
   if (read != nullptr) {
     char buffer[4] = {};
@@ -354,7 +363,7 @@ TEST_P(HostResponseRelease, FreesEverythingTheHostAllocated) {
 
 PeerAnswer Garbled() {
   PeerAnswer answer = PeerAnswer::Json("{\"a\": [1, 2]}");
-  answer.garbledKind = 77;
+  answer.garbledKind = Zorv::kRecordText;
   return answer;
 }
 
