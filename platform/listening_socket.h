@@ -11,4 +11,9 @@ namespace dul::platform {
 // `socket` is the system's socket handle.
 void UseAddressExclusively(std::uintptr_t socket);
 
+// Lengthens the queue of connections a listening socket holds until they are accepted, so that a
+// burst of connections is not dropped (a dropped connection tries again only after a second).
+// Where the system keeps the length the socket first listened with (Windows), nothing changes.
+void LengthenListenQueue(std::uintptr_t socket, int length);
+
 }  // namespace dul::platform

@@ -133,8 +133,10 @@ void HttpFront::Route() {
   server.set_tcp_nodelay(true);
   // The library's default also asks for a shared port: a second host on the same port would
   // bind too and receive a share of the requests.
-  server.set_socket_options(
-      [](auto socket) { platform::UseAddressExclusively(static_cast<std::uintptr_t>(socket)); });
+  server.set_socket_options([this](auto socket) {
+    listeningSocket_ = static_cast<std::uintptr_t>(socket);
+    platform::UseAddressExclusively(*listeningSocket_);
+  });
   // Refused before the body is read: another site's page, no token, or a path the plugin could
   // misread.
   server.set_pre_routing_handler(
@@ -191,6 +193,8 @@ std::optional<std::uint16_t> HttpFront::Listen(std::uint16_t port) {
   if (bound <= 0 || bound > 65535)
     return std::nullopt;
   port_ = static_cast<std::uint16_t>(bound);
+  if (listeningSocket_)
+    platform::LengthenListenQueue(*listeningSocket_, kListenQueueLength);
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // A stop before the server runs would be missed and leave it listening for ever.
   for (int i = 0; i < 5000 && !server_->is_running(); ++i)

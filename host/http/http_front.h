@@ -49,6 +49,9 @@ inline constexpr int kIdleConnectionSeconds = 2;
 inline constexpr int kStalledReadSeconds = 5;
 inline constexpr int kStalledWriteSeconds = 5;
 inline constexpr int kEventStreamRetrySeconds = 5;
+// Connections waiting to be accepted; the server library listens with 5, which a burst of idle
+// connections fills, and a dropped connection waits a second before it tries again.
+inline constexpr int kListenQueueLength = 1024;
 
 // Writes a reply into the server's response, taking its body over.
 void WriteReply(HttpReply reply, httplib::Response& response);
@@ -91,6 +94,7 @@ class HttpFront {
   std::function<void()> requestShutdown_;
   std::unique_ptr<httplib::Server> server_;
   std::atomic<std::uint16_t> port_{0};
+  std::optional<std::uintptr_t> listeningSocket_;  // seen while the server sets it up
   std::thread thread_;
   std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
   std::atomic<std::uint64_t> handlerNanoseconds_{0};

@@ -14,4 +14,8 @@ void UseAddressExclusively(std::uintptr_t socket) {
 #endif
 }
 
+void LengthenListenQueue(std::uintptr_t socket, int length) {
+  ::listen(static_cast<int>(socket), length);  // a second listen sets the new length
+}
+
 }  // namespace dul::platform

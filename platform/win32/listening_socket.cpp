@@ -10,4 +10,8 @@ void UseAddressExclusively(std::uintptr_t socket) {
                reinterpret_cast<const char*>(&on), sizeof on);
 }
 
+void LengthenListenQueue(std::uintptr_t socket, int length) {
+  ::listen(static_cast<SOCKET>(socket), length);
+}
+
 }  // namespace dul::platform
