@@ -15,6 +15,7 @@
 #include "host/app/state_directory.h"
 #include "host/http/http_front.h"
 #include "platform/file_system.h"
+#include "platform/listening_socket.h"
 #include "platform/process.h"
 #include "platform/stop_signal_watch.h"
 
@@ -57,6 +58,39 @@ std::optional<AccessToken> TokenFor(const HostOptions& options, bool& failed) {
   return token;
 }
 
+// The plugin's name and API version come from loading it, at the host's own API version (an
+// --api-version the plugin refuses would end this process as a start would).
+int PrintVersion(const HostOptions& options) {
+  PluginLoader loader;
+  const bool loaded = loader.Load(options.pluginPath, "load_dul_item_sets", ApiVersion{});
+  std::printf("%s", VersionText(loader).c_str());
+  if (!loaded)
+    std::printf("plugin: cannot load %s: %s\n", options.pluginPath.c_str(), loader.error().c_str());
+  return loaded ? 0 : 1;
+}
+
+// Why a start would fail, found without creating anything: another host in the state
+// directory, the port taken, or no plugin library.
+std::optional<std::string> StartRefusal(const HostOptions& options, const StateDirectory& state) {
+  if (const std::optional<std::uint64_t> other = state.RunningHostProcess()) {
+    const std::string pid = std::to_string(*other);
+    return "the state directory " + state.root() + " is in use by dul-host (pid " + pid +
+           "): stop that host (POST /dul-host/v1/shutdown, or kill " + pid +
+           "), or give this one another with --state DIR";
+  }
+  if (options.port != 0) {
+    if (const std::optional<std::string> failure =
+            dul::platform::LoopbackListenFailure(options.port)) {
+      return "cannot listen on 127.0.0.1:" + std::to_string(options.port) + ": " + *failure +
+             " (another program, perhaps another dul-host, may use it): try --port 0, which "
+             "picks a free port and writes it to host.json";
+    }
+  }
+  if (!dul::platform::FileAttributes(options.pluginPath))
+    return "no plugin library at " + options.pluginPath + ": build it, or give --plugin PATH";
+  return std::nullopt;
+}
+
 void PrintTiming(const DevelopmentHost& host, const HttpFront& front) {
   const PluginCallTiming plugin = host.pluginTiming();
   std::printf(
@@ -86,7 +120,7 @@ int Serve(const HostOptions& options, StateDirectory& state, ShutdownRequest& sh
   HttpFront front(host, journal, token, [&shutdown] { shutdown.Raise(); });
   const std::optional<std::uint16_t> port = front.Listen(options.port);
   if (!port)
-    return Fail("cannot listen on 127.0.0.1:" + std::to_string(options.port));
+    return Fail("cannot listen on 127.0.0.1:" + std::to_string(options.port) + ": try --port 0");
   const HostRecord record{dul::platform::CurrentProcessId(), *port, token ? token->text() : ""};
   if (!state.WriteHostRecord(record))
     return Fail(state.error());
@@ -117,6 +151,8 @@ int main(int argc, char** argv) {
     std::printf("%s", kHostUsage);
     return 0;
   }
+  if (options.versionRequested)
+    return PrintVersion(options);
   dul::platform::IgnoreBrokenPipes();
   ShutdownRequest shutdown;
   // Before any other thread starts, so that the watch alone receives SIGINT and SIGTERM.
@@ -126,9 +162,12 @@ int main(int argc, char** argv) {
     return Fail("cannot read the current directory");
   options.pluginPath = *plugin;
   StateDirectory state;
-  if (!state.Prepare(options.stateDirectory))
+  if (!state.Locate(options.stateDirectory))
     return Fail(state.error());
-  if (const std::optional<std::uint64_t> other = state.RunningHostProcess())
-    return Fail("dul-host " + std::to_string(*other) + " already uses " + state.root());
+  // A start that cannot succeed is refused before anything is created.
+  if (const std::optional<std::string> refusal = StartRefusal(options, state))
+    return Fail(*refusal);
+  if (!state.Create())
+    return Fail(state.error());
   return Serve(options, state, shutdown);
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace dul::platform {
 
@@ -15,5 +17,9 @@ void UseAddressExclusively(std::uintptr_t socket);
 // burst of connections is not dropped (a dropped connection tries again only after a second).
 // Where the system keeps the length the socket first listened with (Windows), nothing changes.
 void LengthenListenQueue(std::uintptr_t socket, int length);
+
+// Why a server could not listen on 127.0.0.1:`port` now ("Address already in use"); nothing
+// when it could. Tries with a socket of its own, closed again at once.
+std::optional<std::string> LoopbackListenFailure(std::uint16_t port);
 
 }  // namespace dul::platform

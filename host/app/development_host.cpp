@@ -48,6 +48,28 @@ Zorv::BindingProperty PluginOf(const PluginLoader& loader) {
 
 }  // namespace
 
+Zorv::BindingProperty VersionOf(const PluginLoader& loader) {
+  Zorv::BindingProperty version;
+  Zorv::BindingProperty& host = version.Member("host");
+  host.Member("name") = "dul-host";
+  host.Member("version") = DUL_HOST_VERSION;
+  host.Member("buildType") = DUL_BUILD_TYPE;
+  if (loader.loaded())
+    version.Member("plugin") = PluginOf(loader);
+  return version;
+}
+
+std::string VersionText(const PluginLoader& loader) {
+  const Zorv::BindingProperty version = VersionOf(loader);
+  std::string text = "dul-host " + std::string(version.Find("host").Find("version").GetString()) +
+                     " (" + std::string(version.Find("host").Find("buildType").GetString()) + ")\n";
+  if (const Zorv::BindingProperty& plugin = version.Find("plugin"); !plugin.IsEmpty()) {
+    text += "plugin " + std::string(plugin.Find("fullName").GetString()) + ", API " +
+            std::string(plugin.Find("apiVersion").GetString()) + "\n";
+  }
+  return text;
+}
+
 DevelopmentHost::DevelopmentHost(const HostOptions& options,
                                  std::unique_ptr<PlatformServices> services, EventJournal& journal)
     : options_(options),
@@ -151,6 +173,9 @@ PeerAnswer DevelopmentHost::Handle(const PeerRequest& request) {
   return OnLoop([&] {
     if (router_.Choose(request.method, request.methodName, request.path))
       return CallPlugin(request);
+    // A plugin's path asked with a method none of its endpoints takes.
+    if (const std::string allowed = router_.AllowedMethods(request.path); !allowed.empty())
+      return PeerAnswer::MethodNotAllowed(request.methodName, request.path, allowed);
     return services_->Answer(request);
   });
 }
@@ -165,6 +190,10 @@ PeerAnswer DevelopmentHost::Status() {
         static_cast<double>(platform::MonotonicNanoseconds() - startNanoseconds_) / 1e9;
     return PeerAnswer::Value(std::move(status));
   });
+}
+
+PeerAnswer DevelopmentHost::Version() {
+  return OnLoop([&] { return PeerAnswer::Value(VersionOf(loader_)); });
 }
 
 PeerAnswer DevelopmentHost::Advance(double seconds) {

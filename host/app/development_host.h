@@ -41,6 +41,13 @@ struct PluginCallTiming {
   std::uint64_t nanoseconds = 0;
 };
 
+// The host's version and build type and, once `loader` has loaded one, the plugin's name and
+// API version: {"host": {"name", "version", "buildType"}, "plugin": {"name", "fullName",
+// "apiVersion"}}.
+Zorv::BindingProperty VersionOf(const PluginLoader& loader);
+// The same as lines for a terminal.
+std::string VersionText(const PluginLoader& loader);
+
 class DevelopmentHost {
  public:
   DevelopmentHost(const HostOptions& options, std::unique_ptr<PlatformServices> services,
@@ -61,6 +68,7 @@ class DevelopmentHost {
   PeerAnswer Handle(const PeerRequest& request);
   // {"plugin": {...}, "memory": {...}, "pendingCallbacks": N, "uptimeSeconds": S}
   PeerAnswer Status();
+  PeerAnswer Version();
   // Moves the virtual clock by `seconds` (0 to kLongestClockAdvanceSeconds), running every
   // callback that falls due; 400 on the real clock or for a step out of range.
   PeerAnswer Advance(double seconds);

@@ -86,6 +86,8 @@ bool ApplyFlag(std::string_view name, HostOptions& options) {
     options.authentication = false;
   else if (name == "--help" || name == "-h")
     options.helpRequested = true;
+  else if (name == "--version")
+    options.versionRequested = true;
   else
     return false;
   return true;

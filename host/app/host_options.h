@@ -27,13 +27,15 @@ struct HostOptions {
   std::uint32_t logLevel = 1;  // plugin log lines of this level and above are printed
   ApiVersion hostVersion;      // the plugin-API version the host speaks
   bool helpRequested = false;
+  bool versionRequested = false;
   std::string dataDirectory;  // champion records and sample documents
 };
 
 inline constexpr const char* kHostUsage =
     "usage: dul-host [--plugin PATH] [--state DIR] [--port N] [--account-id N]\n"
     "                [--summoner-id N] [--signed-out] [--clock real|virtual] [--no-auth]\n"
-    "                [--log-level N] [--api-version MAJOR.MINOR.PATCH] [--help]\n"
+    "                [--log-level N] [--api-version MAJOR.MINOR.PATCH] [--version]\n"
+    "                [--help]\n"
     "  --plugin PATH      plugin library (default: the one built beside dul-host)\n"
     "  --state DIR        state directory (default: ./.dul-host)\n"
     "  --port N           port on 127.0.0.1 (default: 2999; 0 picks a free one)\n"
@@ -43,7 +45,8 @@ inline constexpr const char* kHostUsage =
     "  --clock KIND       real (default) or virtual: time moves only on POST clock/advance\n"
     "  --no-auth          accept requests without the token\n"
     "  --log-level N      print plugin log lines of level N and above, 0 to 3 (default: 1)\n"
-    "  --api-version V    plugin-API version the host speaks (default: 18.0.0)\n";
+    "  --api-version V    plugin-API version the host speaks (default: 18.0.0)\n"
+    "  --version          print the versions of dul-host and the plugin, then exit\n";
 
 // The defaults, with the plugin library and the data directory found from the executable's path.
 HostOptions DefaultHostOptions(const std::string& executablePath);

@@ -41,8 +41,11 @@ HttpReply ReplyFor(PeerAnswer answer) {
     return ErrorReply(
         500, answer.errorText.value_or("The answer carried the status " + std::to_string(status)));
   }
-  if (answer.errorText)
-    return ErrorReply(status, *answer.errorText);
+  if (answer.errorText) {
+    HttpReply reply = ErrorReply(status, *answer.errorText);
+    reply.allow = std::move(answer.allowedMethods);
+    return reply;
+  }
   HttpReply reply;
   if (answer.stream) {
     reply = StreamedReply(answer);

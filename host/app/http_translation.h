@@ -24,6 +24,7 @@ struct HttpReply {
   // A streamed answer that fails midway: the body's bytes are what came before the failure, and
   // the connection must break after them instead of ending the answer normally.
   bool breaksMidway = false;
+  std::string allow;  // the Allow header of a 405
 };
 
 HttpReply ReplyFor(PeerAnswer answer);

@@ -60,13 +60,17 @@ bool StateDirectory::MakeMarkerFile(const std::string& path) {
   return false;
 }
 
-bool StateDirectory::Prepare(const std::string& path) {
+bool StateDirectory::Locate(const std::string& path) {
   const std::optional<std::string> absolute = AbsolutePath(path);
   if (!absolute) {
     error_ = "cannot read the current directory";
     return false;
   }
   root_ = *absolute;
+  return true;
+}
+
+bool StateDirectory::Create() {
   // An installed client: the launcher and the desktop client's directory beside it outscore
   // whatever the state directory's own path might suggest to the locator.
   return MakeDirectories(clientDirectory()) && MakeDirectories(gameConfigDirectory()) &&

@@ -21,7 +21,11 @@ class StateDirectory {
  public:
   // Makes `path` absolute against the current directory and creates it and the install tree.
   // False with error() set when a directory or marker cannot be made.
-  bool Prepare(const std::string& path);
+  bool Prepare(const std::string& path) { return Locate(path) && Create(); }
+  // The two steps apart, so that a start can be refused before anything is made: Locate only
+  // makes `path` absolute; Create makes the directories and markers.
+  bool Locate(const std::string& path);
+  bool Create();
 
   const std::string& root() const { return root_; }
   std::string clientDirectory() const { return root_ + "/install/Client"; }

@@ -1,7 +1,10 @@
 #include "host/core/endpoint_router.h"
 
+#include <set>
 #include <string>
 #include <vector>
+
+#include "contract/request_method.h"
 
 namespace dul::host {
 
@@ -23,6 +26,22 @@ std::optional<std::uint32_t> EndpointRouter::Choose(std::uint32_t method,
   if (!chosen)
     return std::nullopt;
   return static_cast<std::uint32_t>(*chosen);
+}
+
+std::string EndpointRouter::AllowedMethods(std::string_view path) const {
+  std::set<std::string> methods;
+  std::vector<std::string_view> captures;
+  for (std::size_t i = 0; i < routes_.size(); ++i) {
+    const Route& route = routes_[i];
+    if (route.method != 0 && route.path.Match(path, captures))
+      methods.insert(route.method == MethodCode(RequestMethod::kOther)
+                         ? route.methodText
+                         : std::string(MethodName(route.method)));
+  }
+  std::string joined;
+  for (const std::string& method : methods)
+    joined += (joined.empty() ? "" : ", ") + method;
+  return joined;
 }
 
 }  // namespace dul::host

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "contract/host_contract.h"
@@ -19,6 +20,9 @@ class EndpointRouter {
 
   std::optional<std::uint32_t> Choose(std::uint32_t method, std::string_view methodText,
                                       std::string_view path) const;
+  // The methods of the endpoints whose template matches `path`, sorted and joined ("GET, PUT");
+  // empty when none matches.
+  std::string AllowedMethods(std::string_view path) const;
   std::size_t size() const { return routes_.size(); }
 
  private:

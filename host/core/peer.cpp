@@ -28,6 +28,15 @@ PeerAnswer PeerAnswer::Error(std::uint32_t status, std::string text) {
   return answer;
 }
 
+PeerAnswer PeerAnswer::MethodNotAllowed(std::string_view method, std::string_view path,
+                                        std::string_view allowed) {
+  PeerAnswer answer =
+      Error(405, "Method " + std::string(method) + " is not allowed on " + std::string(path) +
+                     " (allowed: " + std::string(allowed) + ")");
+  answer.allowedMethods = allowed;
+  return answer;
+}
+
 PeerAnswer PeerAnswer::Streamed(std::vector<StreamChunk> chunks) {
   PeerAnswer answer;
   answer.stream = std::move(chunks);

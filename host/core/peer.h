@@ -44,11 +44,15 @@ struct PeerAnswer {
   std::optional<std::vector<StreamChunk>> stream;   // when set, the body is streamed
   std::optional<std::uint64_t> streamExpectedSize;  // default: the chunks' total size
   std::optional<std::uint32_t> garbledKind;         // a broken answer: a body record of this kind
+  std::string allowedMethods;  // with a 405: what the path takes ("GET, PUT"), for Allow
 
   static PeerAnswer Value(Zorv::BindingProperty body, std::uint32_t status = 200);
   // Parses `json`; text that is not JSON answers 500 with the parser's message.
   static PeerAnswer Json(std::string_view json, std::uint32_t status = 200);
   static PeerAnswer Error(std::uint32_t status, std::string text);
+  // 405 naming the method, the path and the methods the path takes ("GET, PUT").
+  static PeerAnswer MethodNotAllowed(std::string_view method, std::string_view path,
+                                     std::string_view allowed);
   static PeerAnswer Streamed(std::vector<StreamChunk> chunks);
   // `json` in chunks of `chunkSize` bytes; with `failAfter`, that many chunks come, then a read
   // fails.

@@ -23,6 +23,8 @@ constexpr std::size_t kKeepAliveRequests = 10000;
 // Takes the reply's body over: a whole document is not copied once more on its way out.
 void WriteReply(HttpReply reply, httplib::Response& response) {
   response.status = reply.status;
+  if (!reply.allow.empty())
+    response.set_header("Allow", reply.allow);
   if (reply.breaksMidway) {
     auto bytes = std::make_shared<std::string>(std::move(reply.body));
     response.set_chunked_content_provider(
@@ -114,7 +116,11 @@ bool HttpFront::Authorized(const httplib::Request& request, httplib::Response& r
   if (!token_ || token_->Authorizes(request.get_header_value("Authorization")))
     return true;
   response.set_header("WWW-Authenticate", "Basic realm=\"dul-host\"");
-  WriteReply(ErrorReply(401, "A token is required: Authorization: Bearer TOKEN (see host.json)"),
+  WriteReply(ErrorReply(401, request.has_header("Authorization")
+                                 ? "The token sent is not this host's: this host's token changes "
+                                   "at every start: read host.json again"
+                                 : "A token is required: Authorization: Bearer TOKEN (see "
+                                   "host.json)"),
              response);
   return false;
 }

@@ -11,6 +11,7 @@
 #include "codecs/json_reader.h"
 #include "host/app/http_translation.h"
 #include "host/http/http_front.h"
+#include "host/services/service_answers.h"
 
 namespace dul::host {
 namespace {
@@ -22,14 +23,20 @@ constexpr auto kKeepAliveInterval = std::chrono::seconds(15);
 constexpr auto kJournalWait = std::chrono::milliseconds(500);
 constexpr double kShutdownWaitSeconds = 30.0;
 
-void WrongMethod(const char* allowed, httplib::Response& response) {
-  response.set_header("Allow", allowed);
-  WriteReply(ErrorReply(405, std::string("Allowed: ") + allowed), response);
+void WrongMethod(const httplib::Request& request, const char* allowed,
+                 httplib::Response& response) {
+  WriteReply(ReplyFor(PeerAnswer::MethodNotAllowed(request.method, request.path, allowed)),
+             response);
 }
 
 // The request's JSON body; nothing, with a 400 written, when it is not JSON.
 std::optional<Zorv::BindingProperty> JsonBody(const httplib::Request& request,
                                               httplib::Response& response) {
+  if (const std::string type = request.get_header_value("Content-Type");
+      !request.body.empty() && !IsJsonBodyType(type)) {
+    WriteReply(ReplyFor(UnsupportedBodyType(type)), response);
+    return std::nullopt;
+  }
   Zorv::BindingResult parsed = Zorv::ParseJson(request.body);
   if (parsed.ok() && !parsed.value().IsEmpty())
     return parsed.TakeValue();
@@ -136,15 +143,19 @@ void HttpFront::ServeHostResource(const httplib::Request& request, httplib::Resp
   const std::string_view name = std::string_view(request.path).substr(kHostResourcePrefix.size());
   const std::string& method = request.method;
   if (name == "status") {
-    method == "GET" ? WriteReply(ReplyFor(host_.Status()), response) : WrongMethod("GET", response);
+    method == "GET" ? WriteReply(ReplyFor(host_.Status()), response)
+                    : WrongMethod(request, "GET", response);
+  } else if (name == "version") {
+    method == "GET" ? WriteReply(ReplyFor(host_.Version()), response)
+                    : WrongMethod(request, "GET", response);
   } else if (name == "events") {
-    method == "GET" ? ServeEvents(request, response) : WrongMethod("GET", response);
+    method == "GET" ? ServeEvents(request, response) : WrongMethod(request, "GET", response);
   } else if (name == "faults") {
     ServeFaults(request, response);
   } else if (name == "clock/advance") {
-    method == "POST" ? ServeAdvance(request, response) : WrongMethod("POST", response);
+    method == "POST" ? ServeAdvance(request, response) : WrongMethod(request, "POST", response);
   } else if (name == "shutdown") {
-    method == "POST" ? ServeShutdown(response) : WrongMethod("POST", response);
+    method == "POST" ? ServeShutdown(response) : WrongMethod(request, "POST", response);
   } else {
     WriteReply(ErrorReply(404, "No such host resource: " + request.path), response);
   }
@@ -186,7 +197,7 @@ void HttpFront::ServeFaults(const httplib::Request& request, httplib::Response& 
     if (const std::optional<Zorv::BindingProperty> rules = JsonBody(request, response))
       WriteReply(ReplyFor(host_.SetFaultRules(*rules)), response);
   } else {
-    WrongMethod("GET, PUT, DELETE", response);
+    WrongMethod(request, "GET, PUT, DELETE", response);
   }
 }
 

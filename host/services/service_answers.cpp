@@ -12,12 +12,26 @@ PeerAnswer NotFound(const PeerRequest& request) {
 }
 
 PeerAnswer MethodNotAllowed(const PeerRequest& request, std::string_view allowed) {
-  return PeerAnswer::Error(405, "Method " + request.methodName + " is not allowed on " +
-                                    request.path + " (allowed: " + std::string(allowed) + ")");
+  return PeerAnswer::MethodNotAllowed(request.methodName, request.path, allowed);
 }
 
 PeerAnswer BadRequest(std::string message) {
   return PeerAnswer::Error(400, std::move(message));
+}
+
+bool IsJsonBodyType(std::string_view contentType) {
+  std::string type(contentType.substr(0, contentType.find(';')));
+  while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+    type.pop_back();
+  for (char& c : type)
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return type.empty() || type == "application/json" || type.ends_with("+json");
+}
+
+PeerAnswer UnsupportedBodyType(std::string_view contentType) {
+  return PeerAnswer::Error(415, "The body's type is " + std::string(contentType) +
+                                    "; this route takes application/json (curl: -H "
+                                    "'Content-Type: application/json')");
 }
 
 std::optional<Zorv::BindingProperty> ReadJsonBody(const PeerRequest& request, std::string& error) {

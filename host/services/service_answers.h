@@ -17,6 +17,12 @@ PeerAnswer MethodNotAllowed(const PeerRequest& request, std::string_view allowed
 // 400 with `message`.
 PeerAnswer BadRequest(std::string message);
 
+// Whether a body of `contentType` is read as JSON: one without a type, "application/json" or
+// another "+json" type, with or without parameters.
+bool IsJsonBodyType(std::string_view contentType);
+// 415 naming the type received and the one these services take.
+PeerAnswer UnsupportedBodyType(std::string_view contentType);
+
 // The request's body read as JSON; nothing, with `error` set, when it is missing or not JSON.
 std::optional<Zorv::BindingProperty> ReadJsonBody(const PeerRequest& request, std::string& error);
 

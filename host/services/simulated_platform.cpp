@@ -10,6 +10,7 @@
 #include "host/services/platform_resources.h"
 #include "host/services/player_preferences_peer.h"
 #include "host/services/resource_event_publisher.h"
+#include "host/services/service_answers.h"
 #include "host/services/sqlite_database.h"
 #include "host/services/telemetry_recorder_peer.h"
 #include "platform/file_system.h"
@@ -76,6 +77,9 @@ std::unique_ptr<SimulatedPlatform> SimulatedPlatform::Open(const SimulatedPlatfo
 }
 
 PeerAnswer SimulatedPlatform::Answer(const PeerRequest& request) {
+  // Every service reads its bodies as JSON.
+  if (!request.body.empty() && !IsJsonBodyType(request.contentType))
+    return UnsupportedBodyType(request.contentType);
   return front_->Answer(request);
 }
 
