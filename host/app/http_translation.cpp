@@ -29,14 +29,14 @@ HttpReply ErrorReply(int status, std::string_view message) {
   Zorv::BindingProperty body;
   body.Member("httpStatus") = status;
   body.Member("message") = message;
-  return HttpReply{status, kJson, Zorv::WriteJson(body, nullptr, nullptr), false};
+  return HttpReply{status, kJson, Zorv::WriteJson(body, nullptr, nullptr), false, {}};
 }
 
 HttpReply ReplyFor(PeerAnswer answer) {
   const int status = static_cast<int>(answer.status);
   const bool failed = status >= 400 && status <= 599;
   if (status == 304)
-    return HttpReply{304, "", "", false};
+    return HttpReply{304, "", "", false, {}};
   if (!failed && (answer.errorText || status < 200 || status > 299)) {
     return ErrorReply(
         500, answer.errorText.value_or("The answer carried the status " + std::to_string(status)));
@@ -50,14 +50,14 @@ HttpReply ReplyFor(PeerAnswer answer) {
   if (answer.stream) {
     reply = StreamedReply(answer);
   } else if (answer.garbledKind) {
-    reply = HttpReply{200, kJson, "{\"garbled", false};  // a broken body, as a client sees one
+    reply = HttpReply{200, kJson, "{\"garbled", false, {}};  // a broken body, as a client sees one
   } else if (answer.bodyJson) {
-    reply = HttpReply{200, kJson, std::move(*answer.bodyJson), false};
+    reply = HttpReply{200, kJson, std::move(*answer.bodyJson), false, {}};
   } else if (answer.body && !answer.body->IsEmpty()) {
-    reply = HttpReply{200, kJson, Zorv::WriteJson(*answer.body, nullptr, nullptr), false};
+    reply = HttpReply{200, kJson, Zorv::WriteJson(*answer.body, nullptr, nullptr), false, {}};
   } else {
     return failed ? ErrorReply(status, "The service answered " + std::to_string(status))
-                  : HttpReply{status == 200 ? 204 : status, "", "", false};
+                  : HttpReply{status == 200 ? 204 : status, "", "", false, {}};
   }
   if (failed || status != 204)
     reply.status = status;
