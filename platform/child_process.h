@@ -17,9 +17,10 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Starts `program` (a path) with `arguments` in `workingDirectory` (empty: this process's);
-  // false when it cannot be started. Its standard streams are this process's.
+  // false when it cannot be started. Its standard output and error go to the file
+  // `outputPath` (created or emptied), or with an empty path to this process's.
   bool Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& workingDirectory = {});
+             const std::string& workingDirectory = {}, const std::string& outputPath = {});
   // Asks the child to stop as SIGTERM does (on Windows: Ctrl+Break to its process group).
   bool RequestStop();
   // Waits up to `timeoutSeconds` for the child to end. Its exit code (128 plus the signal for a

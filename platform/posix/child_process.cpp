@@ -1,5 +1,6 @@
 #include "platform/child_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -17,8 +18,13 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory) {
+                         const std::string& workingDirectory, const std::string& outputPath) {
   if (started())
+    return false;
+  const int output = outputPath.empty() ? -1
+                                        : ::open(outputPath.c_str(),
+                                                 O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (!outputPath.empty() && output < 0)
     return false;
   // Everything the child needs is built before the fork: after it, only async-signal-safe calls.
   std::vector<std::string> words{program};
@@ -30,6 +36,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   sigset_t nothing;
   sigemptyset(&nothing);
   const pid_t pid = ::fork();
+  if (pid != 0 && output >= 0)
+    ::close(output);
   if (pid < 0)
     return false;
   if (pid == 0) {
@@ -38,6 +46,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     // A parent that dies without killing its child (a crashed test) takes the child along.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 #endif
+    if (output >= 0 && (::dup2(output, 1) < 0 || ::dup2(output, 2) < 0))
+      ::_exit(127);
     if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0)
       ::_exit(127);
     ::execv(program.c_str(), argv.data());

@@ -34,7 +34,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory) {
+                         const std::string& workingDirectory, const std::string& outputPath) {
   if (started())
     return false;
   // Text that is not UTF-8 names no program, argument or directory; nothing is started.
@@ -51,12 +51,30 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_NEW_PROCESS_GROUP, nullptr,
-                        directory->empty() ? nullptr : directory->c_str(), &startup, &process)) {
-    return false;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!outputPath.empty()) {
+    const auto wideOutput = win32::WideFromUtf8(outputPath);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    if (wideOutput) {
+      output = ::CreateFileW(wideOutput->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (output == INVALID_HANDLE_VALUE)
+      return false;
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = output;
   }
+  PROCESS_INFORMATION process{};
+  const BOOL created =
+      ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr,
+                       output != INVALID_HANDLE_VALUE, CREATE_NEW_PROCESS_GROUP, nullptr,
+                       directory->empty() ? nullptr : directory->c_str(), &startup, &process);
+  if (output != INVALID_HANDLE_VALUE)
+    ::CloseHandle(output);
+  if (!created)
+    return false;
   ::CloseHandle(process.hThread);
   handle_ = process.hProcess;
   processId_ = process.dwProcessId;

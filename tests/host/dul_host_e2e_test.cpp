@@ -25,8 +25,9 @@ TEST_F(DulHostTest, OnlyTheRightTokenIsAccepted) {
   auto anonymous = host->Client(false);
   EXPECT_EQ(anonymous->Get(kSets)->get_header_value("WWW-Authenticate"),
             "Basic realm=\"dul-host\"");
+  ExpectError(anonymous->Get(kSets), 401, "A token is required");
   anonymous->set_bearer_token_auth(host->record().token + "0");
-  ExpectError(anonymous->Get(kSets), 401);
+  ExpectError(anonymous->Get(kSets), 401, "changes at every start: read host.json again");
   anonymous->set_basic_auth("dul", host->record().token);
   EXPECT_EQ(anonymous->Get(kSets)->status, 200);
   EXPECT_EQ(client->Get(kSets)->status, 200);
@@ -45,12 +46,66 @@ TEST_F(DulHostTest, UnknownAndMalformedRequestsAreRefusedClearly) {
   Start();
   ExpectError(client->Get("/no/such/thing"), 404);
   ExpectError(client->Get("/dul-host/v1/nothing"), 404, "/dul-host/v1/nothing");
-  ExpectError(client->Delete("/dul-host/v1/status"), 405, "GET");
   ExpectError(client->Get("/dul-item-sets/v1/item-sets/42%00/sets"), 400, "control");
   ExpectError(client->Post("/dul-host/v1/clock/advance", "{", kJson), 400, "not JSON");
   ExpectError(client->Post("/dul-host/v1/clock/advance", R"({"seconds":"5"})", kJson), 400);
   ExpectError(client->Put("/dul-host/v1/faults", R"({"method":"GET"})", kJson), 400, "list");
   ExpectError(client->Get("/dul-host/v1/events", {{"Last-Event-ID", "x1"}}), 400, "Last-Event-ID");
+}
+
+// Catches a refusal that differs by route: a 405 without its Allow header or without naming the
+// method, the path and what it takes (the plugin's paths from its endpoint table), a body of
+// another type read as JSON, or a 415 that does not say which type was sent and which is taken.
+TEST_F(DulHostTest, EveryRouteRefusesTheSameWay) {
+  Start();
+  const struct {
+    const char* method;
+    const char* path;
+    const char* contentType;
+    int status;
+    const char* allow;  // 405: the Allow header; 415: the type named
+  } cases[] = {
+      {"DELETE", kSets, "", 405, "GET, POST, PUT"},
+      {"POST", "/dul-host/v1/status", "", 405, "GET"},
+      {"PATCH", "/dul-host/v1/faults", "", 405, "GET, PUT, DELETE"},
+      {"DELETE", "/dul-player-preferences/v1/player-preferences-ready", "", 405, "GET, PUT"},
+      {"PUT", "/dul-host/v1/faults", "text/plain", 415, "text/plain"},
+      {"POST", "/dul-host/v1/clock/advance", "application/x-www-form-urlencoded", 415,
+       "application/x-www-form-urlencoded"},
+      {"PUT", "/dul-login/v1/session", "application/x-yaml", 415, "application/x-yaml"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.path);
+    httplib::Request request;
+    request.method = c.method;
+    request.path = c.path;
+    if (*c.contentType != '\0') {
+      request.body = "[]";
+      request.set_header("Content-Type", c.contentType);
+    }
+    const httplib::Result result = client->send(request);
+    if (c.status == 405) {
+      ExpectError(result, 405,
+                  (std::string("Method ") + c.method + " is not allowed on " + c.path +
+                   " (allowed: " + c.allow + ")")
+                      .c_str());
+      EXPECT_EQ(result->get_header_value("Allow"), c.allow);
+    } else {
+      ExpectError(result, 415, c.allow);
+      EXPECT_NE(result->body.find("takes application/json"), std::string::npos);
+    }
+  }
+}
+
+// Catches a version route or option that does not name the host, the build and the plugin.
+TEST_F(DulHostTest, VersionNamesTheHostAndThePlugin) {
+  Start();
+  const Zorv::BindingProperty version = Json(client->Get("/dul-host/v1/version")->body);
+  EXPECT_EQ(version.Find("host").Find("name").GetString(), "dul-host");
+  EXPECT_FALSE(version.Find("host").Find("version").GetString().empty());
+  EXPECT_FALSE(version.Find("host").Find("buildType").GetString().empty());
+  EXPECT_EQ(version.Find("plugin").Find("fullName").GetString(), "pxm-be-dul-item-sets");
+  EXPECT_EQ(version.Find("plugin").Find("apiVersion").GetString(), "18.0.0");
 }
 
 // Catches a body beyond the limit read or stored, or refused without the error body.

@@ -124,18 +124,23 @@ TEST_F(DulHostTest, ASecondHostIsRefusedTheStateOrThePort) {
   Start();
   DulHostProcess second(host->state(), {"--clock", "virtual"}, false);
   EXPECT_EQ(second.WaitForExit(), 1);
+  EXPECT_NE(second.output().find("(pid " + std::to_string(host->process().processId()) + ")"),
+            std::string::npos)
+      << second.output();
   DulHostProcess samePort(tree.Root() / "other", {"--port", std::to_string(host->record().port)},
                           false);
   EXPECT_EQ(samePort.WaitForExit(), 1);
-  EXPECT_FALSE(fs::exists(tree.Root() / "other/host.json"));
+  EXPECT_NE(samePort.output().find("Address already in use"), std::string::npos);
+  EXPECT_NE(samePort.output().find("try --port 0"), std::string::npos) << samePort.output();
+  EXPECT_FALSE(fs::exists(tree.Root() / "other"));  // a refused start creates nothing
   const auto record = host::HostRecord::FromJson(ReadFileText(host->state() / "host.json"));
   ASSERT_TRUE(record);
   EXPECT_EQ(record->pid, host->process().processId());
   EXPECT_EQ(client->Get(kSets)->status, 200);
 }
 
-// Catches bad command lines or a missing library that start a host anyway, or end with the
-// wrong exit code.
+// Catches bad command lines or a missing library that start a host anyway, end with the wrong
+// exit code or leave a state directory behind; and a --version that does not name both sides.
 TEST(DulHostStartTest, RefusesToStartWithoutWhatItNeeds) {
   TemporaryTree tree;
   const struct {
@@ -146,6 +151,7 @@ TEST(DulHostStartTest, RefusesToStartWithoutWhatItNeeds) {
       {{"--clock", "sundial"}, 2},
       {{"--frobnicate"}, 2},
       {{"--help"}, 0},
+      {{"--version"}, 0},
       {{"--plugin", tree.Path("missing.so")}, 1},
       {{"--api-version", "19.0.0"}, -1},  // the plugin's own refusal ends the process
   };
@@ -159,6 +165,12 @@ TEST(DulHostStartTest, RefusesToStartWithoutWhatItNeeds) {
     else
       EXPECT_NE(*exitCode, 0);
     EXPECT_FALSE(fs::exists(tree.Root() / "state/host.json"));
+    // The plugin's own refusal of the API version comes when it is loaded, into a made state.
+    if (c.arguments[0] != "--api-version")
+      EXPECT_FALSE(fs::exists(tree.Root() / "state"));
+    if (c.arguments[0] == "--version")
+      EXPECT_NE(process.output().find("plugin pxm-be-dul-item-sets, API 18.0.0"),
+                std::string::npos);
   }
 }
 

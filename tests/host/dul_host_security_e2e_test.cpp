@@ -22,6 +22,7 @@ struct Route {
 
 const Route kEveryKindOfRoute[] = {
     {"GET", "/dul-host/v1/status"},
+    {"GET", "/dul-host/v1/version"},
     {"GET", "/dul-host/v1/events"},
     {"GET", "/dul-host/v1/faults"},
     {"PUT", "/dul-host/v1/faults"},

@@ -41,7 +41,7 @@ class DulHostProcess {
     // client's write: that must fail the write, not end the test process.
     platform::IgnoreBrokenPipes();
     arguments.insert(arguments.begin(), {"--state", state_.string(), "--port", "0"});
-    EXPECT_TRUE(process_.Start(DUL_HOST_EXECUTABLE, arguments));
+    EXPECT_TRUE(process_.Start(DUL_HOST_EXECUTABLE, arguments, {}, output_.string()));
     if (expectListening)
       WaitForRecord();
   }
@@ -49,6 +49,8 @@ class DulHostProcess {
   const host::HostRecord& record() const { return record_; }
   platform::ChildProcess& process() { return process_; }
   const std::filesystem::path& state() const { return state_; }
+  // What the host printed so far, its standard output and error together.
+  std::string output() const { return ReadFileText(output_); }
   std::filesystem::path configDirectory() const { return state_ / "install/Game/Config"; }
 
   // A client with the token; `authorized` false for one without.
@@ -79,6 +81,7 @@ class DulHostProcess {
   }
 
   std::filesystem::path state_;
+  std::filesystem::path output_ = state_.string() + ".out";  // beside the state, never in it
   platform::ChildProcess process_;
   host::HostRecord record_;
 };
