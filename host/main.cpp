@@ -14,6 +14,7 @@
 #include "host/app/simulated_platform_services.h"
 #include "host/app/state_directory.h"
 #include "host/http/http_front.h"
+#include "host/services/wall_clock.h"
 #include "platform/file_system.h"
 #include "platform/listening_socket.h"
 #include "platform/process.h"
@@ -109,7 +110,9 @@ int Serve(const HostOptions& options, StateDirectory& state, ShutdownRequest& sh
     return Fail("cannot draw random bytes for the access token");
   if (!dul::platform::ChangeCurrentDirectory(state.clientDirectory()))
     return Fail("cannot enter " + state.clientDirectory());
-  EventJournal journal;
+  // Ids that go on growing across runs, so a client that resumes from an earlier run is told.
+  EventJournal journal(kEventBacklogEvents, kEventBacklogBytes,
+                       FirstEventIdAt(SystemWallClock()()));
   DevelopmentHost host(options,
                        std::make_unique<SimulatedPlatformServices>(SimulatedPlatformOptions{
                            state.root(), options.dataDirectory, options.accountId,

@@ -61,12 +61,20 @@ std::uint64_t EventJournal::Append(std::string name, std::string data) {
   return id;
 }
 
+std::uint64_t FirstEventIdAt(std::int64_t millisecondsSinceEpoch) {
+  return static_cast<std::uint64_t>(millisecondsSinceEpoch > 0 ? millisecondsSinceEpoch : 0) *
+             1000 +
+         1;
+}
+
 JournalRead EventJournal::ReadAfter(std::uint64_t lastSeenId, std::chrono::milliseconds wait) {
   std::unique_lock lock(mutex_);
-  if (lastSeenId > newestId_)
-    lastSeenId = 0;
-  appended_.wait_for(lock, wait, [&] { return closed_ || newestId_ > lastSeenId; });
   JournalRead read;
+  if (lastSeenId + 1 < firstId_ || lastSeenId > newestId_) {
+    read.reset = true;
+    lastSeenId = firstId_ - 1;
+  }
+  appended_.wait_for(lock, wait, [&] { return read.reset || closed_ || newestId_ > lastSeenId; });
   read.closed = closed_;
   const std::uint64_t oldestKept = backlog_.empty() ? newestId_ + 1 : backlog_.front().id;
   if (oldestKept > lastSeenId + 1)

@@ -9,6 +9,7 @@
 
 #include "binding/binding_result.h"
 #include "codecs/json_reader.h"
+#include "codecs/json_writer.h"
 #include "host/app/http_translation.h"
 #include "host/http/http_front.h"
 #include "host/services/service_answers.h"
@@ -70,6 +71,18 @@ std::optional<std::uint64_t> EventIdOf(const std::string& text) {
   return id;
 }
 
+// Tells a reader whose Last-Event-ID is another run's that ids began again at `firstId` (the
+// host restarted): what follows is everything this run still holds. It has no id, so the
+// reader's last id stays as it was until the next event.
+std::string ResetEvent(std::uint64_t firstId) {
+  Zorv::BindingProperty data;
+  data.Member("firstId") = firstId;
+  data.Member("message") =
+      "Last-Event-ID is not an id of this run of dul-host, which has restarted; the events this "
+      "run still holds follow";
+  return "event: reset\ndata: " + Zorv::WriteJson(data, nullptr, nullptr) + "\n\n";
+}
+
 // One of the kEventStreamLimit places for an open stream, given back when the stream ends.
 class StreamPlace {
  public:
@@ -108,6 +121,8 @@ class EventStream {
     }
     const JournalRead read = journal_.ReadAfter(cursor_, kJournalWait);
     std::string text;
+    if (read.reset)
+      text += ResetEvent(journal_.firstId());
     if (read.missed > 0) {
       text += ": " + std::to_string(read.missed) +
               " events left the backlog before they could be sent\n\n";

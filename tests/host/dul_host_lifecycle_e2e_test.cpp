@@ -24,10 +24,14 @@ bool HasEvents(const std::string& text, std::size_t count) {
 // shape, a stream that does not resume after the last id seen, and events a reader missed.
 TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
   Start();
-  const std::vector<StreamMessage> start = StreamMessages(
-      ReadStream(*host, {{"Last-Event-ID", "0"}}, [](auto& t) { return HasEvents(t, 2); }));
+  // 0 is no id of this run: the reset comes first, then the whole backlog.
+  const std::string all =
+      ReadStream(*host, {{"Last-Event-ID", "0"}}, [](auto& t) { return HasEvents(t, 2); });
+  EXPECT_TRUE(all.starts_with(": dul-host events\n\nevent: reset\n")) << all;
+  const std::vector<StreamMessage> start = StreamMessages(all);
   ASSERT_EQ(start.size(), 2u);
-  EXPECT_EQ(start[0].id, 1u);
+  const std::uint64_t first = start[0].id;
+  EXPECT_EQ(start[1].id, first + 1);
   EXPECT_EQ(start[0].event, "OnJsonApiEvent_dul-player-preferences_v1_player-preferences-ready");
   EXPECT_EQ(start[0].data.Find("eventType").GetString(), "Update");
   EXPECT_EQ(start[0].data.Find("data").GetBool(false), true);
@@ -47,8 +51,8 @@ TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
   reader.join();
   const std::vector<StreamMessage> changes = StreamMessages(live);
   ASSERT_EQ(changes.size(), 2u) << live;
-  EXPECT_EQ(changes[0].id, 3u);
-  EXPECT_EQ(changes[1].id, 4u);
+  EXPECT_EQ(changes[0].id, first + 2);
+  EXPECT_EQ(changes[1].id, first + 3);
   EXPECT_EQ(changes[0].event, "OnJsonApiEvent_dul-item-sets_v1_item-sets");
   EXPECT_EQ(changes[1].event, "OnJsonApiEvent");
   EXPECT_EQ(changes[0].data.Find("uri").GetString(), kSets);
@@ -56,10 +60,11 @@ TEST_F(DulHostTest, EventStreamCarriesEveryPublishedEvent) {
   EXPECT_EQ(changes[0].data.Find("data").Find("itemSets").At(0).Find("title").GetString(),
             "Jungle");
 
-  const std::vector<StreamMessage> resumed = StreamMessages(
-      ReadStream(*host, {{"Last-Event-ID", "3"}}, [](auto& t) { return HasEvents(t, 1); }));
-  ASSERT_EQ(resumed.size(), 1u);
-  EXPECT_EQ(resumed[0].id, 4u);
+  const std::string resumed = ReadStream(*host, {{"Last-Event-ID", std::to_string(first + 2)}},
+                                         [](auto& t) { return HasEvents(t, 1); });
+  EXPECT_EQ(resumed.find("event: reset"), std::string::npos);
+  ASSERT_EQ(StreamMessages(resumed).size(), 1u);
+  EXPECT_EQ(StreamMessages(resumed)[0].id, first + 3);
 }
 
 // Catches a host killed (SIGPIPE) or stuck when an event-stream client goes away.
@@ -91,10 +96,17 @@ TEST_F(DulHostTest, ClockAdvanceMovesOnlyTheVirtualClock) {
 }
 
 // Catches a shutdown that leaves host.json behind, a half-written file, a failing exit code, or
-// a restart that loses the stored sets.
+// a restart that loses the stored sets; and event ids that begin again after a restart, so that
+// a reader resuming with the earlier run's id waits in silence instead of being told.
 TEST_F(DulHostTest, ShutdownDestroysThePluginAndKeepsTheState) {
   Start();
   ASSERT_EQ(client->Put(kSets, kDocument, kJson)->status, 204);
+  const auto newestId = [&] {
+    const std::vector<StreamMessage> messages = StreamMessages(
+        ReadStream(*host, {{"Last-Event-ID", "0"}}, [](auto& t) { return HasEvents(t, 2); }));
+    return messages.empty() ? 0 : messages.back().id;
+  };
+  const std::uint64_t earlierRun = newestId();
   const httplib::Result shutdown = client->Post("/dul-host/v1/shutdown");
   ASSERT_TRUE(shutdown);
   EXPECT_EQ(shutdown->status, 200) << shutdown->body;
@@ -108,6 +120,11 @@ TEST_F(DulHostTest, ShutdownDestroysThePluginAndKeepsTheState) {
 
   Start();
   EXPECT_EQ(Json(GetSets()).Find("itemSets").At(0).Find("title").GetString(), "Jungle");
+  EXPECT_GT(newestId(), earlierRun);
+  const std::string resumed =
+      ReadStream(*host, {{"Last-Event-ID", std::to_string(earlierRun)}},
+                 [](const std::string& t) { return t.find("event: reset") != std::string::npos; });
+  EXPECT_NE(resumed.find("event: reset"), std::string::npos) << resumed;
 }
 
 // Catches SIGTERM ending the process at once instead of in order.

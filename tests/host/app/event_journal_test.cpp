@@ -34,9 +34,23 @@ TEST(EventJournalTest, ResumesFromTheLastSeenIdWithinTheBacklog) {
   EXPECT_EQ(IdsOf(read), (std::vector<std::uint64_t>{3, 4, 5}));
   EXPECT_EQ(read.missed, 2u);
   EXPECT_TRUE(journal.ReadAfter(5, milliseconds(0)).entries.empty());
-  // An id from an earlier run of the host, beyond anything this one published: the whole backlog.
-  read = journal.ReadAfter(900, milliseconds(0));
-  EXPECT_EQ(IdsOf(read), (std::vector<std::uint64_t>{3, 4, 5}));
+}
+
+// Catches ids that begin again at every run, and a reader with another run's id (before this
+// run's first, or beyond its newest) left waiting or resumed as if the id were this run's.
+TEST(EventJournalTest, TellsAReaderFromAnotherRunAtOnce) {
+  const std::uint64_t first = FirstEventIdAt(1'700'000'000'000);
+  EXPECT_GT(FirstEventIdAt(1'700'000'000'001), first + 999);
+  EventJournal journal(10, 1000, first);
+  EXPECT_FALSE(journal.ReadAfter(first - 1, milliseconds(0)).reset);  // nothing seen yet
+  EXPECT_EQ(journal.Append("e", "{}"), first);
+  journal.Append("e", "{}");
+  EXPECT_FALSE(journal.ReadAfter(first, milliseconds(0)).reset);
+  for (const std::uint64_t foreign : {std::uint64_t{0}, first - 2, first + 2}) {
+    const JournalRead read = journal.ReadAfter(foreign, milliseconds(10000));
+    EXPECT_TRUE(read.reset) << foreign;
+    EXPECT_EQ(IdsOf(read), (std::vector<std::uint64_t>{first, first + 1}));
+  }
 }
 
 // Catches a backlog whose memory grows with the size of the events instead of staying within
