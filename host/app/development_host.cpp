@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "codecs/json_writer.h"
 #include "contract/plugin_api_version.h"
 #include "contract/plugin_name.h"
+#include "foundation/log_target.h"
 #include "foundation/logger.h"
 #include "host/core/request_records.h"
 #include "platform/clock.h"
@@ -44,6 +46,13 @@ Zorv::BindingProperty PluginOf(const PluginLoader& loader) {
   plugin.Member("apiVersion") =
       PluginApiVersion{version.major, version.minor, version.patch, {}, {}}.Text();
   return plugin;
+}
+
+std::string PluginLogReport(const HostLogLine& line) {
+  Zorv::BindingProperty data;
+  data.Member("kind") = "plugin-log";
+  data.Member("message") = std::string(LogLevelText(line.level)) + ": " + line.message;
+  return Zorv::WriteJson(data, nullptr, nullptr);
 }
 
 }  // namespace
@@ -112,6 +121,9 @@ Outcome DevelopmentHost::StartOnLoop() {
   runtime_.AddObserver([this](const PublishedEvent& event) {
     journal_.Append(event.name, ResourceEventJson(event.payload));
   });
+  runtime_.ObserveRequests([this](const PeerRequest& request, const PeerAnswer& answer) {
+    ReportAnswer("the plugin's", request, answer);
+  });
   router_ = EndpointRouter(loader_.handshake().endpointTable);
   const bool initialized = runtime_.Start(loader_);
   PrintNewLogLines();
@@ -176,7 +188,10 @@ PeerAnswer DevelopmentHost::Handle(const PeerRequest& request) {
     // A plugin's path asked with a method none of its endpoints takes.
     if (const std::string allowed = router_.AllowedMethods(request.path); !allowed.empty())
       return PeerAnswer::MethodNotAllowed(request.methodName, request.path, allowed);
-    return services_->Answer(request);
+    PeerAnswer answer = services_->Answer(request);
+    if (!answer.fault.empty())
+      ReportAnswer("an HTTP", request, answer);
+    return answer;
   });
 }
 
@@ -225,6 +240,24 @@ PeerAnswer DevelopmentHost::ClearFaultRules() {
   });
 }
 
+void DevelopmentHost::Report(std::string_view kind, const std::string& message) {
+  std::printf("dul-host %s| %s\n", std::string(kind).c_str(), message.c_str());
+  Zorv::BindingProperty data;
+  data.Member("kind") = kind;
+  data.Member("message") = message;
+  journal_.Append(kHostReportEvent, Zorv::WriteJson(data, nullptr, nullptr));
+}
+
+void DevelopmentHost::ReportAnswer(std::string_view origin, const PeerRequest& request,
+                                   const PeerAnswer& answer) {
+  const std::string what = std::string(origin) + " " + request.methodName + " " + request.path;
+  const std::string text = answer.errorText ? ": " + *answer.errorText : "";
+  if (!answer.fault.empty())
+    Report("fault", "a fault rule answered " + what + " with " + answer.fault);
+  else if (answer.status >= 400)
+    Report("request-failed", what + " failed with " + std::to_string(answer.status) + text);
+}
+
 void DevelopmentHost::PrintNewLogLines() {
   const BoundedHistory<HostLogLine>& history = runtime_.logHistory();
   if (printedLogLines_ < history.dropped()) {
@@ -236,6 +269,8 @@ void DevelopmentHost::PrintNewLogLines() {
     const HostLogLine& line = history.entries()[printedLogLines_ - history.dropped()];
     if (line.level >= options_.logLevel)
       std::printf("plugin log %s| %s\n", LogLevelText(line.level), line.message.c_str());
+    if (line.level >= kLogLevelWarning && line.level != kLogLevelAlways)
+      journal_.Append(kHostReportEvent, PluginLogReport(line));
   }
 }
 

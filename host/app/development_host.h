@@ -48,6 +48,12 @@ Zorv::BindingProperty VersionOf(const PluginLoader& loader);
 // The same as lines for a terminal.
 std::string VersionText(const PluginLoader& loader);
 
+// The event name of the host's own reports on the event stream. Their data is {"kind",
+// "message"}: kind "fault" (a fault rule changed an answer), "request-failed" (a request of the
+// plugin answered 400 or more, or not at all) or "plugin-log" (a plugin log line of level warning
+// or above).
+inline constexpr const char* kHostReportEvent = "dul-host-report";
+
 class DevelopmentHost {
  public:
   DevelopmentHost(const HostOptions& options, std::unique_ptr<PlatformServices> services,
@@ -89,6 +95,9 @@ class DevelopmentHost {
   std::optional<double> RunDueCallbacks();
   PeerAnswer CallPlugin(const PeerRequest& request);
   void PrintNewLogLines();
+  // Tells the host's log and the event stream what went wrong, or was made to.
+  void Report(std::string_view kind, const std::string& message);
+  void ReportAnswer(std::string_view origin, const PeerRequest& request, const PeerAnswer& answer);
 
   HostOptions options_;
   EventJournal& journal_;

@@ -190,6 +190,8 @@ void DUL_CALL HostRuntime::Request(const DulHostApi* api, DulHostResponseRecord*
                                 ? host.Call(peerRequest)
                                 : PeerAnswer::Error(400, error);
   host.requestDepth_--;
+  if (host.requestObserver_)
+    host.requestObserver_(peerRequest, answer);
   FillResponseRecord(*response, answer, host.responses_);
 }
 

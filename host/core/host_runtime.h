@@ -113,6 +113,9 @@ class HostRuntime {
   void PublishEvent(const std::string& name, const Zorv::BindingProperty& payload,
                     std::uint32_t value = 0);
   void AddObserver(EventObserver observer) { observers_.push_back(std::move(observer)); }
+  // Sees every request the plugin makes, with the answer it gets.
+  using RequestObserver = std::function<void(const PeerRequest&, const PeerAnswer&)>;
+  void ObserveRequests(RequestObserver observer) { requestObserver_ = std::move(observer); }
   // Delivers the events the plugin published; they wait until the plugin's call has returned.
   void DeliverPendingEvents();
 
@@ -181,6 +184,7 @@ class HostRuntime {
   EndpointRouter router_;
   std::vector<std::pair<std::string, std::shared_ptr<Peer>>> peers_;
   std::vector<EventObserver> observers_;
+  RequestObserver requestObserver_;
   std::vector<PublishedEvent> pendingEvents_;
   std::vector<HostSubscription> subscriptions_;
   BoundedHistory<HostSubscription> subscribeHistory_{kHistoryEntriesKept, kHistoryBytesKept};

@@ -45,6 +45,7 @@ struct PeerAnswer {
   std::optional<std::uint64_t> streamExpectedSize;  // default: the chunks' total size
   std::optional<std::uint32_t> garbledKind;         // a broken answer: a body record of this kind
   std::string allowedMethods;  // with a 405: what the path takes ("GET, PUT"), for Allow
+  std::string fault;           // what a fault rule made of this answer; empty when none did
 
   static PeerAnswer Value(Zorv::BindingProperty body, std::uint32_t status = 200);
   // Parses `json`; text that is not JSON answers 500 with the parser's message.

@@ -10,9 +10,10 @@ PeerAnswer FaultInjectingPeer::Answer(const PeerRequest& request) {
   const std::optional<FaultRule> rule = rules_->Take(request.methodName, request.path);
   if (!rule)
     return inner_->Answer(request);
-  if (rule->streamFails)
-    return BreakStream(inner_->Answer(request));
-  return FaultAnswer(*rule);
+  PeerAnswer answer = rule->streamFails ? BreakStream(inner_->Answer(request)) : FaultAnswer(*rule);
+  answer.fault =
+      rule->streamFails ? "a stream that breaks off" : "status " + std::to_string(rule->status);
+  return answer;
 }
 
 PeerAnswer FaultAnswer(const FaultRule& rule) {

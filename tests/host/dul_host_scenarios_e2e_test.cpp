@@ -217,6 +217,16 @@ TEST_F(DulHostScenarioTest, AFailedStoreIsRetriedAtTheNextTick) {
   PutSets(kDocument);
   Advance(5);
   EXPECT_EQ(StoredTitle(), "");
+  // The injected failure shows in the host's log and as a report on the event stream.
+  const std::string fault =
+      "a fault rule answered the plugin's PUT /dul-player-preferences/v1/preference with status "
+      "500";
+  EXPECT_NE(host->output().find("dul-host fault| " + fault), std::string::npos) << host->output();
+  const std::string stream = ReadStream(*host, {{"Last-Event-ID", "0"}}, [&](const std::string& t) {
+    return t.find(fault) != std::string::npos;
+  });
+  EXPECT_NE(stream.find("event: dul-host-report\ndata: {\"kind\":\"fault\""), std::string::npos)
+      << stream;
   EXPECT_EQ(Json(Expect2xx(client->Get(kFaults))).Size(), 0u);  // the failure was met
   EXPECT_EQ(SaveEvents(), 1u);
   ASSERT_EQ(ExportedFiles().size(), 1u);
