@@ -183,11 +183,13 @@ TEST(DulHostStartTest, RefusesToStartWithoutWhatItNeeds) {
       EXPECT_NE(*exitCode, 0);
     EXPECT_FALSE(fs::exists(tree.Root() / "state/host.json"));
     // The plugin's own refusal of the API version comes when it is loaded, into a made state.
-    if (c.arguments[0] != "--api-version")
+    if (c.arguments[0] != "--api-version") {
       EXPECT_FALSE(fs::exists(tree.Root() / "state"));
-    if (c.arguments[0] == "--version")
+    }
+    if (c.arguments[0] == "--version") {
       EXPECT_NE(process.output().find("plugin pxm-be-dul-item-sets, API 18.0.0"),
                 std::string::npos);
+    }
   }
 }
 
