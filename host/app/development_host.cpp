@@ -9,8 +9,10 @@
 #include "contract/plugin_name.h"
 #include "foundation/log_target.h"
 #include "foundation/logger.h"
+#include "host/app/api_description.h"
 #include "host/core/request_records.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 
 namespace dul::host {
 namespace {
@@ -209,6 +211,25 @@ PeerAnswer DevelopmentHost::Status() {
 
 PeerAnswer DevelopmentHost::Version() {
   return OnLoop([&] { return PeerAnswer::Value(VersionOf(loader_)); });
+}
+
+PeerAnswer DevelopmentHost::ApiDescription(const std::string& serverUrl) {
+  return OnLoop([&] {
+    const std::string directory = options_.dataDirectory + "/";
+    const std::optional<std::string> document =
+        platform::ReadWholeFile(directory + kApiDescriptionFile);
+    const std::optional<std::string> operations =
+        platform::ReadWholeFile(directory + kPluginOperationsFile);
+    if (!document || !operations) {
+      return PeerAnswer::Error(500, "Cannot read " + directory +
+                                        (document ? kPluginOperationsFile : kApiDescriptionFile));
+    }
+    Zorv::BindingResult described =
+        DescribeApi({*document, *operations}, router_.routes(), serverUrl, DUL_HOST_VERSION);
+    if (!described.ok())
+      return PeerAnswer::Error(500, "The API description: " + std::string(described.ErrorText()));
+    return PeerAnswer::Value(described.TakeValue());
+  });
 }
 
 PeerAnswer DevelopmentHost::Advance(double seconds) {

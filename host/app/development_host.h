@@ -75,6 +75,9 @@ class DevelopmentHost {
   // {"plugin": {...}, "memory": {...}, "pendingCallbacks": N, "uptimeSeconds": S}
   PeerAnswer Status();
   PeerAnswer Version();
+  // The OpenAPI document of every route (host/app/api_description.h), served from `serverUrl`;
+  // 500 when its files in the data directory cannot be read.
+  PeerAnswer ApiDescription(const std::string& serverUrl);
   // Moves the virtual clock by `seconds` (0 to kLongestClockAdvanceSeconds), running every
   // callback that falls due; 400 on the real clock or for a step out of range.
   PeerAnswer Advance(double seconds);

@@ -24,6 +24,8 @@ class EndpointRouter {
   // empty when none matches.
   std::string AllowedMethods(std::string_view path) const;
   std::size_t size() const { return routes_.size(); }
+  // The endpoints in the table's order, for describing them.
+  const RouteTable& routes() const { return routes_; }
 
  private:
   RouteTable routes_;

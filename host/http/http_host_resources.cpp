@@ -1,5 +1,5 @@
-// The host's own resources under "/dul-host/v1/": status, events, faults, clock/advance and
-// shutdown.
+// The host's own resources under "/dul-host/v1/": status, version, events, faults, clock/advance,
+// shutdown and openapi.json.
 #include <httplib.h>
 
 #include <charconv>
@@ -171,6 +171,10 @@ void HttpFront::ServeHostResource(const httplib::Request& request, httplib::Resp
     method == "POST" ? ServeAdvance(request, response) : WrongMethod(request, "POST", response);
   } else if (name == "shutdown") {
     method == "POST" ? ServeShutdown(response) : WrongMethod(request, "POST", response);
+  } else if (name == "openapi.json") {
+    const std::string serverUrl = "http://127.0.0.1:" + std::to_string(port_.load());
+    method == "GET" ? WriteReply(ReplyFor(host_.ApiDescription(serverUrl)), response)
+                    : WrongMethod(request, "GET", response);
   } else {
     WriteReply(ErrorReply(404, "No such host resource: " + request.path), response);
   }
