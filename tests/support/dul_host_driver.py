@@ -1,16 +1,22 @@
 """Starts dul-host in a state directory and talks to it over HTTP/1.1, for the Python drivers
 (the request timing, the crash trials, the soak). Standard library only."""
+import argparse
 import http.client
 import json
 import os
 import subprocess
+import sys
+import tempfile
 import time
+import unittest
 
 ACCOUNT_ID = 1001
 SUMMONER_ID = 42
 SETS_PATH = f"/dul-item-sets/v1/item-sets/{SUMMONER_ID}/sets"
 STATUS_PATH = "/dul-host/v1/status"
 ADVANCE_PATH = "/dul-host/v1/clock/advance"
+OPENAPI_PATH = "/dul-host/v1/openapi.json"
+REPOSITORY = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 # Where the plugin keeps its cache file, under the state directory.
 CACHE_FILE = os.path.join("install", "Game", "Config", "ItemSets.json")
 
@@ -173,3 +179,49 @@ class Host:
             self.log.close()
         if self.process.returncode != 0:
             raise Failure(f"dul-host exited with {self.process.returncode}:\n{tail}")
+
+
+class HostTestCase(unittest.TestCase):
+    """Test cases that share one dul-host of the build folder given to run_host_tests."""
+    build = os.path.join(REPOSITORY, "build", "release")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.TemporaryDirectory(prefix="dul-host-test-")
+        cls.host = Host(cls.build, cls.scratch.name, "host")
+        cls.document = json.loads(cls.host.request("GET", OPENAPI_PATH)[0])
+
+    def setUp(self):
+        # The host closes a connection idle for 2 s; the next request opens a new one.
+        self.host.client.close()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.host.client.close()
+        try:
+            cls.host.stop()
+        finally:
+            cls.scratch.cleanup()
+
+    def resolve(self, value):
+        """`value`, or the part of the served document its local $ref names."""
+        while "$ref" in value:
+            reference, value = value["$ref"], self.document
+            for part in reference.removeprefix("#/").split("/"):
+                value = value[part]
+        return value
+
+    def operations(self):
+        """(method, path template, operation) of every operation the served document names."""
+        return [(method.upper(), path, operation)
+                for path, item in self.document["paths"].items()
+                for method, operation in item.items()]
+
+
+def run_host_tests():
+    """unittest's main, with --build BUILD_FOLDER (the folder of the dul-host executable)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=HostTestCase.build)
+    arguments, rest = parser.parse_known_args()
+    HostTestCase.build = arguments.build
+    unittest.main(argv=[sys.argv[0], *rest])
