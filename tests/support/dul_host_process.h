@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -62,10 +63,25 @@ class DulHostProcess {
     return client;
   }
 
+  ~DulHostProcess() {
+    process_.Kill();
+    std::error_code ignored;
+    std::filesystem::remove(output_, ignored);
+  }
+  DulHostProcess(const DulHostProcess&) = delete;
+  DulHostProcess& operator=(const DulHostProcess&) = delete;
+
   // Waits for the process to end; its exit code, or nothing after `seconds`.
   std::optional<int> WaitForExit(double seconds = 20.0) { return process_.Wait(seconds); }
 
  private:
+  static std::filesystem::path UniqueOutputPath() {
+    static std::atomic<unsigned> made{0};
+    return std::filesystem::temp_directory_path() /
+           ("dul-host-" + std::to_string(platform::CurrentProcessId()) + "-" +
+            std::to_string(made++) + ".out");
+  }
+
   // The record names the child: one a host before it left is not taken for this one's.
   void WaitForRecord() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -81,7 +97,7 @@ class DulHostProcess {
   }
 
   std::filesystem::path state_;
-  std::filesystem::path output_ = state_.string() + ".out";  // beside the state, never in it
+  std::filesystem::path output_ = UniqueOutputPath();  // outside every tree a test inspects
   platform::ChildProcess process_;
   host::HostRecord record_;
 };
@@ -116,7 +132,8 @@ struct StreamMessage {
   Zorv::BindingProperty data;
 };
 
-// The messages of a stream's text; comments and a message still incomplete are skipped.
+// The published events of a stream's text; comments, the host's own reports and resets (read
+// from the text itself where a test wants them) and a message still incomplete are skipped.
 inline std::vector<StreamMessage> StreamMessages(const std::string& text) {
   std::vector<StreamMessage> messages;
   std::size_t start = 0;
@@ -134,7 +151,7 @@ inline std::vector<StreamMessage> StreamMessages(const std::string& text) {
         message.data = Json(field.substr(6));
       line = stop + 1;
     }
-    if (message.id != 0)
+    if (message.id != 0 && message.event != "dul-host-report")
       messages.push_back(std::move(message));
   }
   return messages;
