@@ -147,7 +147,8 @@ void HttpFront::Route() {
   // misread.
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
-        if (!FromOwnOrigin(request, response) || !Authorized(request, response))
+        if (ServePage(request, response) || !FromOwnOrigin(request, response) ||
+            !Authorized(request, response))
           return httplib::Server::HandlerResponse::Handled;
         if (IsAcceptablePath(request.path))
           return httplib::Server::HandlerResponse::Unhandled;

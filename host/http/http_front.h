@@ -8,6 +8,9 @@
 // the host's own (http://127.0.0.1:PORT, http://localhost:PORT) is refused with 403; no answer
 // carries CORS headers.
 //
+// "/" and "/page/..." serve the editor page's files without the token: they hold no data, and
+// the page sends the token (taken from the address's fragment) on each call it makes.
+//
 // Error answers carry {"httpStatus": N, "message": "..."}. Bodies above kLargestRequestBody are
 // refused with 413 before they are read.
 //
@@ -82,6 +85,7 @@ class HttpFront {
   void Route();
   bool FromOwnOrigin(const httplib::Request& request, httplib::Response& response) const;
   bool Authorized(const httplib::Request& request, httplib::Response& response) const;
+  bool ServePage(const httplib::Request& request, httplib::Response& response) const;
   void ServeForward(const httplib::Request& request, httplib::Response& response);
   void ServeHostResource(const httplib::Request& request, httplib::Response& response);
   void ServeEvents(const httplib::Request& request, httplib::Response& response);

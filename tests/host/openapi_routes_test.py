@@ -35,9 +35,11 @@ class OpenApiRoutes(HostTestCase):
         try:
             connection.request(method, path, body=body, headers=headers)
             response = connection.getresponse()
-            streamed = response.getheader("Content-Type", "").startswith("text/event-stream")
+            content_type = response.getheader("Content-Type", "")
+            streamed = content_type.startswith("text/event-stream")
             text = b"" if streamed else response.read()
-            return response.status, response, json.loads(text) if text else None
+            as_json = text and content_type.startswith("application/json")
+            return response.status, response, json.loads(text) if as_json else None
         finally:
             connection.close()
 
@@ -64,7 +66,9 @@ class OpenApiRoutes(HostTestCase):
         for method, path, operation in self.operations():
             with self.subTest(f"{method} {path}"):
                 responses = operation["responses"]
-                self.assertLessEqual({"401", "405"}, set(responses))
+                # An operation open to everyone ("security": [], the page's files) has no 401.
+                public = operation.get("security") == []
+                self.assertLessEqual({"405"} if public else {"401", "405"}, set(responses))
                 self.assertIn("Allow", self.resolve(responses["405"])["headers"])
                 body = self.resolve(operation.get("requestBody", {"content": {}}))
                 self.assertEqual("415" in responses, set(body["content"]) == {"application/json"})
@@ -89,6 +93,22 @@ class OpenApiRoutes(HostTestCase):
                     self.assertFalse(missing, answer)
                     if "415" in operation["responses"]:
                         self.assertEqual(self.call(method, target, b"x", "text/plain")[0], 415)
+
+    def test_only_public_operations_answer_without_the_token(self):
+        for path, item in sorted(self.document["paths"].items()):
+            for method, operation in item.items():
+                target, body = self.request_of(path, item, method.upper())
+                with self.subTest(f"{method.upper()} {target}"):
+                    connection = http.client.HTTPConnection("127.0.0.1", self.host.port, timeout=60)
+                    try:
+                        connection.request(method.upper(), target, body=body)
+                        status = connection.getresponse().status
+                    finally:
+                        connection.close()
+                    if operation.get("security") == []:
+                        self.assertEqual(status, 200)
+                    else:
+                        self.assertEqual(status, 401)
 
     def test_every_route_of_the_sources_is_documented(self):
         def read(pattern):
