@@ -129,6 +129,9 @@ int Serve(const HostOptions& options, StateDirectory& state, ShutdownRequest& sh
     return Fail(state.error());
   std::printf("dul-host: listening on %s; %s\n", record.url().c_str(),
               token ? ("token in " + state.hostRecordPath()).c_str() : "no authentication");
+  // The fragment stays in the browser: it is never sent, so no request line or log holds it.
+  std::printf("dul-host: editor page at %s/%s\n", record.url().c_str(),
+              token ? ("#token=" + token->text()).c_str() : "");
   shutdown.Wait();
   std::printf("dul-host: shutting down\n");
   journal.Close();
