@@ -78,4 +78,14 @@ const std::string* ChampionCatalogue::Find(std::int64_t id) const {
   return found != records_.end() ? &found->second : nullptr;
 }
 
+std::string ChampionCatalogue::Summary() const {
+  std::string summary = "[";
+  for (const auto& [id, record] : records_) {
+    if (summary.size() > 1)
+      summary += ',';
+    summary += record;
+  }
+  return summary + "]";
+}
+
 }  // namespace dul::host

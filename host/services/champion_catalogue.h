@@ -21,6 +21,8 @@ class ChampionCatalogue {
 
   // The record of `id` as compact JSON, or null.
   const std::string* Find(std::int64_t id) const;
+  // Every record, in id order, as one compact JSON array.
+  std::string Summary() const;
   std::size_t size() const { return records_.size(); }
 
  private:

@@ -28,6 +28,10 @@ std::optional<std::int64_t> ChampionId(std::string_view file) {
 }  // namespace
 
 PeerAnswer GameDataPeer::Answer(const PeerRequest& request) {
+  if (request.path == kChampionSummaryPath) {
+    return request.methodName == "GET" ? PeerAnswer::Json(catalogue_.Summary())
+                                       : MethodNotAllowed(request, "GET");
+  }
   std::string_view file;
   if (!SplitPath(request.path, kChampionsPath, file) || file.find('/') != std::string_view::npos)
     return NotFound(request);

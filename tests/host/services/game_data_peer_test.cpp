@@ -56,6 +56,11 @@ TEST(GameData, OnlyExactKnownIdsAreAnswered) {
     EXPECT_EQ(answer.errorText.has_value(), c.status != 200) << c.file;
   }
   EXPECT_EQ(fixture.Call("PUT", std::string(kChampionsPath) + "7.json", "{}").status, 405u);
+  const PeerAnswer summary = fixture.Call("GET", kChampionSummaryPath);
+  ASSERT_EQ(summary.status, 200u);
+  ASSERT_TRUE(summary.body && summary.body->Kind() == Zorv::BindingPropertyKind::kCollection);
+  EXPECT_EQ(summary.body->Elements().front().Find("id").GetSigned(0), -3);
+  EXPECT_EQ(fixture.Call("POST", kChampionSummaryPath, "{}").status, 405u);
 }
 
 // Catches a catalogue file that is accepted although the service could not serve it soundly:
