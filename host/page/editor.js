@@ -94,7 +94,9 @@ function failed(error) {
   showStatus(`Could not read from dul-host: ${error.message}`);
 }
 
+// Every host event also goes to the page's other modules, as a "dul-host-event" on document.
 function onEvent(name, data) {
+  document.dispatchEvent(new CustomEvent("dul-host-event", { detail: { name, data } }));
   const uri = typeof data?.uri === "string" ? data.uri : "";
   if (name === "reset" || uri === "/dul-login/v1/session")
     refresh({ session: true });

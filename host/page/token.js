@@ -11,6 +11,12 @@ export function takeToken(location, history, storage) {
   return storage.getItem(storageKey);
 }
 
+// The token this tab holds, without taking one from the address: for modules that load after
+// editor.js has taken it.
+export function storedToken(storage) {
+  return storage.getItem(storageKey);
+}
+
 export function forgetToken(storage) {
   storage.removeItem(storageKey);
 }
