@@ -32,7 +32,8 @@ function saveEvent(entry) {
   if (!entry)
     return "none";
   const count = entry.data["item_sets.count"];
-  return `${count ?? "?"} sets, ${Object.keys(entry.data).length} metrics, at ${when(entry)}`;
+  const sets = count === "1" ? "1 set" : `${count ?? "?"} sets`;
+  return `${sets}, ${Object.keys(entry.data).length} metrics, at ${when(entry)}`;
 }
 
 export class SyncPanel {

@@ -81,7 +81,7 @@ test("the sync panel shows the store, the next check, the game's files and a fai
     await waitForText(page, "#sync-stored", new RegExp(`^modified ${stored.modified} \\(ItemSets`));
     // The plugin times ticks on its own clock: the next is due 5 s after the last, less its run.
     assert.match(await textOf(page, "#sync-next"), /^in [34]\.\d s, at (9\.\d|10\.0) s on the virtual clock$/);
-    assert.match(await textOf(page, "#sync-save"), /^1 sets, \d+ metrics, at /);
+    assert.match(await textOf(page, "#sync-save"), /^1 set, \d+ metrics, at /);
     const files = await page.locator("#sync-files td.path").allTextContents();
     assert.ok(files.includes("Champions/Caldrith/Recommended/ZORV_ItemSet_1.json"), files.join());
     const config = path.join(session.state, "install/Game/Config");
