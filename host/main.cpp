@@ -175,5 +175,6 @@ int main(int argc, char** argv) {
     return Fail(*refusal);
   if (!state.Create())
     return Fail(state.error());
+  options.gameConfigDirectory = state.gameConfigDirectory();
   return Serve(options, state, shutdown);
 }

@@ -11,6 +11,7 @@
 #include "foundation/logger.h"
 #include "host/app/api_description.h"
 #include "host/core/request_records.h"
+#include "host/services/wall_clock.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
@@ -55,6 +56,23 @@ std::string PluginLogReport(const HostLogLine& line) {
   data.Member("kind") = "plugin-log";
   data.Member("message") = std::string(LogLevelText(line.level)) + ": " + line.message;
   return Zorv::WriteJson(data, nullptr, nullptr);
+}
+
+// A time as JSON: null for one that never comes.
+Zorv::BindingProperty SecondsOrNull(double seconds) {
+  return std::isfinite(seconds) ? Zorv::BindingProperty(seconds) : Zorv::BindingProperty();
+}
+
+Zorv::BindingProperty ScheduledOf(const std::vector<ScheduledCallback>& pending, double now) {
+  Zorv::BindingProperty scheduled;
+  scheduled.SetCollection();
+  for (const ScheduledCallback& callback : pending) {
+    Zorv::BindingProperty& entry = scheduled.PushBack();
+    entry.Member("name") = callback.name;
+    entry.Member("dueSeconds") = SecondsOrNull(callback.dueSeconds);
+    entry.Member("inSeconds") = SecondsOrNull(callback.dueSeconds - now);
+  }
+  return scheduled;
 }
 
 }  // namespace
@@ -125,6 +143,7 @@ Outcome DevelopmentHost::StartOnLoop() {
   });
   runtime_.ObserveRequests([this](const PeerRequest& request, const PeerAnswer& answer) {
     ReportAnswer("the plugin's", request, answer);
+    NoteAnswer(request, answer);
   });
   router_ = EndpointRouter(loader_.handshake().endpointTable);
   const bool initialized = runtime_.Start(loader_);
@@ -193,6 +212,7 @@ PeerAnswer DevelopmentHost::Handle(const PeerRequest& request) {
     PeerAnswer answer = services_->Answer(request);
     if (!answer.fault.empty())
       ReportAnswer("an HTTP", request, answer);
+    NoteAnswer(request, answer);
     return answer;
   });
 }
@@ -259,6 +279,24 @@ PeerAnswer DevelopmentHost::ClearFaultRules() {
     services_->ClearFaultRules();
     return PeerAnswer{};
   });
+}
+
+PeerAnswer DevelopmentHost::Sync() {
+  return OnLoop([&] {
+    const double now = runtime_.NowSeconds();
+    Zorv::BindingProperty view;
+    Zorv::BindingProperty& clock = view.Member("clock");
+    clock.Member("kind") = options_.clock == ClockKind::kVirtual ? "virtual" : "real";
+    clock.Member("seconds") = now;
+    view.Member("scheduled") = ScheduledOf(runtime_.PendingCallbacks(), now);
+    sync_.AddTo(view);
+    view.Member("gameFiles") = FilesBelow(options_.gameConfigDirectory);
+    return PeerAnswer::Value(std::move(view));
+  });
+}
+
+void DevelopmentHost::NoteAnswer(const PeerRequest& request, const PeerAnswer& answer) {
+  sync_.Note(request, answer, {FormatUtcTime(SystemWallClock()()), runtime_.NowSeconds()});
 }
 
 void DevelopmentHost::Report(std::string_view kind, const std::string& message) {

@@ -24,6 +24,7 @@
 #include "host/app/event_loop.h"
 #include "host/app/host_options.h"
 #include "host/app/platform_services.h"
+#include "host/app/sync_record.h"
 #include "host/core/endpoint_router.h"
 #include "host/core/host_clock.h"
 #include "host/core/host_runtime.h"
@@ -84,6 +85,12 @@ class DevelopmentHost {
   PeerAnswer SetFaultRules(const Zorv::BindingProperty& rules);
   PeerAnswer ListFaultRules();
   PeerAnswer ClearFaultRules();
+  // What the host knows of the item sets' synchronisation: {"clock": {"kind", "seconds"},
+  // "scheduled": [{"name", "dueSeconds", "inSeconds"}] (the plugin's pending callbacks in the
+  // order they run; null times for one that never falls due), "lastStored", "lastFailedStore",
+  // "lastSaveEvent" (host/app/sync_record.h) and "gameFiles" (the files below the game's
+  // configuration directory).
+  PeerAnswer Sync();
 
   PluginCallTiming pluginTiming() const {
     return PluginCallTiming{pluginCalls_.load(), pluginNanoseconds_.load()};
@@ -101,6 +108,7 @@ class DevelopmentHost {
   // Tells the host's log and the event stream what went wrong, or was made to.
   void Report(std::string_view kind, const std::string& message);
   void ReportAnswer(std::string_view origin, const PeerRequest& request, const PeerAnswer& answer);
+  void NoteAnswer(const PeerRequest& request, const PeerAnswer& answer);
 
   HostOptions options_;
   EventJournal& journal_;
@@ -109,6 +117,7 @@ class DevelopmentHost {
   PluginLoader loader_;
   HostRuntime runtime_;
   EndpointRouter router_;
+  SyncRecord sync_;
   std::int64_t startNanoseconds_;
   std::uint64_t printedLogLines_ = 0;  // counted over every line ever logged
   std::atomic<std::uint64_t> pluginCalls_{0};

@@ -29,6 +29,8 @@ struct HostOptions {
   bool helpRequested = false;
   bool versionRequested = false;
   std::string dataDirectory;  // champion records and sample documents
+  // Where the plugin writes the game's files (set from the state directory); "" for none.
+  std::string gameConfigDirectory;
 };
 
 inline constexpr const char* kHostUsage =

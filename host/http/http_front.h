@@ -1,8 +1,8 @@
 // HttpFront: dul-host's HTTP server on 127.0.0.1. Every request must carry the access token
 // (unless authentication is off). Requests for the plugin's endpoints and the services' paths go
-// to the DevelopmentHost; "/dul-host/v1/" holds the host's own resources: status, version, events
-// (a Server-Sent Events stream), faults, clock/advance, shutdown and openapi.json (the OpenAPI
-// document of every route, data/openapi.json with the plugin's endpoints added).
+// to the DevelopmentHost; "/dul-host/v1/" holds the host's own resources: status, version, sync,
+// events (a Server-Sent Events stream), faults, clock/advance, shutdown and openapi.json (the
+// OpenAPI document of every route, data/openapi.json with the plugin's endpoints added).
 //
 // A request that changes anything (POST, PUT, PATCH, DELETE) with an Origin header other than
 // the host's own (http://127.0.0.1:PORT, http://localhost:PORT) is refused with 403; no answer

@@ -1,5 +1,5 @@
-// The host's own resources under "/dul-host/v1/": status, version, events, faults, clock/advance,
-// shutdown and openapi.json.
+// The host's own resources under "/dul-host/v1/": status, version, sync, events, faults,
+// clock/advance, shutdown and openapi.json.
 #include <httplib.h>
 
 #include <charconv>
@@ -162,6 +162,9 @@ void HttpFront::ServeHostResource(const httplib::Request& request, httplib::Resp
                     : WrongMethod(request, "GET", response);
   } else if (name == "version") {
     method == "GET" ? WriteReply(ReplyFor(host_.Version()), response)
+                    : WrongMethod(request, "GET", response);
+  } else if (name == "sync") {
+    method == "GET" ? WriteReply(ReplyFor(host_.Sync()), response)
                     : WrongMethod(request, "GET", response);
   } else if (name == "events") {
     method == "GET" ? ServeEvents(request, response) : WrongMethod(request, "GET", response);

@@ -25,6 +25,7 @@ constexpr const char* kStored = "/dul-player-preferences/v1/preference/ItemSets"
 constexpr const char* kStore = "/dul-player-preferences/v1/preference";
 constexpr const char* kTelemetry = "/telemetry/v1/events";
 constexpr const char* kSaveEvent = "item_sets__item_sets_save";
+constexpr const char* kSync = "/dul-host/v1/sync";
 
 // One set for champion 3 (alias "Caldrith" in data/champions.json) on map 11.
 constexpr const char* kChampionDocument =
@@ -230,12 +231,27 @@ TEST_F(DulHostScenarioTest, AFailedStoreIsRetriedAtTheNextTick) {
   EXPECT_EQ(Json(Expect2xx(client->Get(kFaults))).Size(), 0u);  // the failure was met
   EXPECT_EQ(SaveEvents(), 1u);
   ASSERT_EQ(ExportedFiles().size(), 1u);
+  // The sync view tells the same: the failed store, the save event, the file, the next tick.
+  Zorv::BindingProperty sync = Json(Expect2xx(client->Get(kSync)));
+  EXPECT_EQ(sync.Find("lastFailedStore").Find("status").GetUnsigned(0), 500u);
+  EXPECT_TRUE(sync.Find("lastStored").IsEmpty());
+  EXPECT_EQ(sync.Find("lastSaveEvent").Find("data").Find("item_sets.count").GetString(), "1");
+  EXPECT_EQ(sync.Find("gameFiles").At(0).Find("path").GetString(),
+            fs::relative(ExportedFiles()[0], host->configDirectory()).generic_string());
+  // The plugin times its ticks on its own clock: the next one is due a little before 10 s.
+  EXPECT_EQ(sync.Find("scheduled").At(0).Find("name").GetString(),
+            "Timer: dul-item-sets.check_upload");
+  EXPECT_NEAR(sync.Find("scheduled").At(0).Find("dueSeconds").GetDouble(0.0), 10.0, 0.5);
   fs::remove(ExportedFiles()[0]);  // a second export would bring it back
 
   Advance(5);
   EXPECT_EQ(StoredTitle(), "Jungle");
   EXPECT_EQ(SaveEvents(), 1u);
   EXPECT_TRUE(ExportedFiles().empty());
+  sync = Json(Expect2xx(client->Get(kSync)));
+  EXPECT_EQ(sync.Find("lastStored").Find("modified").GetUnsigned(0),
+            Json(Expect2xx(client->Get(kStored))).Find("modified").GetUnsigned(1));
+  EXPECT_NEAR(sync.Find("lastStored").Find("clockSeconds").GetDouble(0.0), 10.0, 0.5);
 }
 
 // Catches a "not modified" answer to the reconciliation's fetch taken as a failure (exporting)
