@@ -30,7 +30,7 @@ const view = {
 };
 
 const state = {
-  api: null, summonerId: null, document: null, rows: [], reading: null, undo: null,
+  api: null, who: undefined, summonerId: null, document: null, rows: [], reading: null, undo: null,
   champions: new Champions(),
 };
 
@@ -78,11 +78,11 @@ function renderRows() {
 
 function rowActions(row) {
   const named = (verb) => `${verb} “${row.title || "untitled"}”`;
-  const td = el("td", { className: "actions" },
+  const td = el("td", { className: "actions" }, el("div", { className: "row" },
     button("Edit", () => openEditor(setByUid(row.uid), named("Edit")), { label: named("Edit") }),
     button("Duplicate", () => duplicate(row.uid), { label: named("Duplicate") }),
     button("Export", () => exportSet(row.uid), { label: named("Export") }),
-    button("Delete", () => remove(row.uid), { label: named("Delete") }));
+    button("Delete", () => remove(row.uid), { label: named("Delete") })));
   td.dataset.label = "Actions";
   return td;
 }
@@ -183,8 +183,22 @@ async function undoLastSave() {
 async function readSession() {
   const session = await state.api.getExact("/dul-login/v1/session");
   const signedIn = session?.state === "SUCCEEDED" && /^[1-9]\d*$/.test(session.summonerId ?? "");
+  const who = signedIn ? `${session.summonerId}/${session.accountId}` : null;
+  if (state.who !== undefined && who !== state.who)
+    forgetPreviousPlayer();
+  state.who = who;
   state.summonerId = signedIn ? session.summonerId : null;
   view.who.textContent = signedIn ? `Summoner ${session.summonerId}` : "Nobody signed in";
+}
+
+// Another player's draft or undo would land in this player's document: both are dropped.
+function forgetPreviousPlayer() {
+  state.undo = null;
+  view.undo.disabled = true;
+  if (editor.draft !== null) {
+    closeEditor();
+    showStatus("The signed-in player changed: the editor closed without saving.");
+  }
 }
 
 async function readSets() {

@@ -173,18 +173,9 @@ test("exports download the resource's shape; imports merge by uid; a refused imp
   await session.screenshot(page, "import-refused");
 });
 
-test("in a 420-pixel window every control is labelled and on screen; a summoner id above 2^53 " +
-  "reaches the paths unrounded", async () => {
-  const bigId = "9007199254740993";
-  const response = await fetch(`${session.host.origin}/dul-login/v1/session`, { method: "PUT",
-    headers: { Authorization: `Bearer ${session.host.token}`, "Content-Type": "application/json" },
-    body: `{"state": "SUCCEEDED", "summonerId": ${bigId}, "accountId": 1001}` });
-  assert.ok(response.ok);
+test("in a 420-pixel window every control is labelled and on screen; another player signing in " +
+  "closes the editor and drops the undo; a summoner id above 2^53 reaches the paths unrounded", async () => {
   const { page, requested } = await session.openPage(undefined, { width: 420, height: 800 });
-  await page.locator("#sets tbody tr").first().waitFor();
-  assert.equal(await page.locator("#who").innerText(), `Summoner ${bigId}`);
-  assert.ok(requested.some((url) => url.pathname === `/dul-item-sets/v1/item-sets/${bigId}/sets`));
-
   const unreachable = () => page.evaluate(() => [...document.querySelectorAll("main input, main button")]
     .filter((control) => control.getClientRects().length > 0)
     .filter((control) => {
@@ -192,12 +183,25 @@ test("in a 420-pixel window every control is labelled and on screen; a summoner 
       const name = control.getAttribute("aria-label") ?? control.labels?.[0]?.textContent ?? control.textContent;
       return !name.trim() || control.tabIndex < 0 || box.left < 0 || box.right > window.innerWidth;
     }).map((control) => control.outerHTML));
+  await page.locator("#sets tbody tr").first().waitFor();
   assert.deepEqual(await unreachable(), []);
   await session.screenshot(page, "narrow-list");
   await page.getByLabel("Edit “Top lane!”").click();
   assert.deepEqual(await unreachable(), []);
   assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth));
   await session.screenshot(page, "narrow-editor");
+  await saveSet(page, "Top lane!");
+
+  const bigId = "9007199254740993";
+  const response = await fetch(`${session.host.origin}/dul-login/v1/session`, { method: "PUT",
+    headers: { Authorization: `Bearer ${session.host.token}`, "Content-Type": "application/json" },
+    body: `{"state": "SUCCEEDED", "summonerId": ${bigId}, "accountId": 1002}` });
+  assert.ok(response.ok);
+  await page.locator("#set-editor").waitFor({ state: "hidden" });
+  assert.equal(await page.locator("#who").innerText(), `Summoner ${bigId}`);
+  assert.ok(await page.locator("#undo").isDisabled());
+  await page.waitForFunction(() => !document.querySelector("#empty").hidden);
+  assert.ok(requested.some((url) => url.pathname === `/dul-item-sets/v1/item-sets/${bigId}/sets`));
 });
 
 test("without the token the page says how to get one and asks for no data", async () => {
