@@ -39,7 +39,7 @@ const editor = new SetEditor(byId("set-editor"), {
   announce: showStatus,
   onSave: (set) => save((document) => mergeSets(document, [set]), `Saved “${set.title}”.`),
   onClose: closeEditor,
-  onExport: (set) => download(fileNameFor(set.title ?? ""), set),
+  onExport: (set) => exportSet(set),
 });
 
 function askForToken(reason) {
@@ -79,15 +79,21 @@ function renderRows() {
 function rowActions(row) {
   const named = (verb) => `${verb} “${row.title || "untitled"}”`;
   const td = el("td", { className: "actions" }, el("div", { className: "row" },
-    button("Edit", () => openEditor(setByUid(row.uid), named("Edit")), { label: named("Edit") }),
-    button("Duplicate", () => duplicate(row.uid), { label: named("Duplicate") }),
-    button("Export", () => exportSet(row.uid), { label: named("Export") }),
-    button("Delete", () => remove(row.uid), { label: named("Delete") })));
+    button("Edit", withSet(row.uid, (set) => openEditor(set, named("Edit"))), { label: named("Edit") }),
+    button("Duplicate", withSet(row.uid, duplicate), { label: named("Duplicate") }),
+    button("Export", withSet(row.uid, exportSet), { label: named("Export") }),
+    button("Delete", withSet(row.uid, remove), { label: named("Delete") })));
   td.dataset.label = "Actions";
   return td;
 }
 
-const setByUid = (uid) => setsOf(state.document).find((set) => set.uid === uid);
+// A row's action on its set as the page last read it; a set gone meanwhile is only reported.
+function withSet(uid, action) {
+  return () => {
+    const set = setsOf(state.document).find((kept) => kept.uid === uid);
+    return set ? action(set) : showStatus("That set is gone: another change removed it.");
+  };
+}
 
 function openEditor(set, heading) {
   view.list.hidden = true;
@@ -124,19 +130,17 @@ async function listAction(change, done) {
   }
 }
 
-function duplicate(uid) {
-  const copy = duplicateOf(setByUid(uid), state.document);
+function duplicate(set) {
+  const copy = duplicateOf(set, state.document);
   return listAction((document) => mergeSets(document, [copy]), `Saved “${copy.title}”.`);
 }
 
-function remove(uid) {
-  const title = setByUid(uid)?.title ?? "";
-  return listAction((document) => withoutSet(document, uid),
-    `Deleted “${title}”. “Undo last save” brings it back.`);
+function remove(set) {
+  return listAction((document) => withoutSet(document, set.uid),
+    `Deleted “${set.title ?? ""}”. “Undo last save” brings it back.`);
 }
 
-function exportSet(uid) {
-  const set = setByUid(uid);
+function exportSet(set) {
   download(fileNameFor(set.title ?? ""), set);
 }
 

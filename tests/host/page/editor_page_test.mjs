@@ -107,7 +107,8 @@ test("a set made, reordered, checked and saved through the editor reaches the re
   await page.click("text=Save set");
 
   // Nothing is sent while a field is wrong; each reason stands next to its field.
-  const described = async (key) => page.locator(`#${await editorInput(page, key).getAttribute("aria-describedby")}`).innerText();
+  const described = async (key) =>
+    page.locator(`#${await editorInput(page, key).getAttribute("aria-describedby")}`).innerText();
   assert.match(await described("blocks.1.items.1.count"), /from 0 to 65535, not "70000"/);
   assert.match(await described("sortrank"), /sort rank/);
   assert.match(await described("champion-alias"), /no champion "Nobody"/);
@@ -133,6 +134,15 @@ test("a set made, reordered, checked and saved through the editor reaches the re
   assert.equal((await storedSet("Top lane")).uid, saved.uid);
   assert.equal(await storedSet("Top lane renamed"), undefined);
 
+  // A refusal in the host's words stands beside the save button and beside the field it names.
+  const refusal = "Value 3 for 'count' of type uint16 is out of range";
+  await page.route("**/sets", (route) => (route.request().method() === "PUT"
+    ? route.fulfill({ status: 400, json: { httpStatus: 400, message: refusal } }) : route.continue()));
+  await page.click("text=Save set");
+  assert.equal(await page.locator("#save-error").innerText(), `Not saved: ${refusal}`);
+  assert.equal(await described("blocks.1.items.2.count"), refusal);
+  await page.unroute("**/sets");
+
   await page.click("text=Close");
   await page.getByLabel("Duplicate “Top lane”").click();
   await page.getByLabel("Delete “Top lane (copy)”").click();
@@ -157,11 +167,13 @@ test("exports download the resource's shape; imports merge by uid; a refused imp
   assert.equal(one.value.blocks[1].items[2].id, "2003");
 
   const importFile = async (name, value) => {
-    await page.setInputFiles("#import", { name, mimeType: "application/json", buffer: Buffer.from(JSON.stringify(value)) });
+    await page.setInputFiles("#import",
+      { name, mimeType: "application/json", buffer: Buffer.from(JSON.stringify(value)) });
     await page.waitForFunction((file) => new RegExp(`^Imported .* ${file}|^Not imported`)
       .test(document.querySelector("#status").textContent), name);
   };
-  await importFile("all.json", { ...all.value, itemSets: all.value.itemSets.map((set) => ({ ...set, title: `${set.title}!` })) });
+  const renamed = all.value.itemSets.map((set) => ({ ...set, title: `${set.title}!` }));
+  await importFile("all.json", { ...all.value, itemSets: renamed });
   await importFile("one.json", { ...one.value, uid: "", title: "Imported" });
   await page.waitForFunction(() => document.querySelectorAll("#sets tbody tr").length === 3);
   assert.deepEqual(await titles(page), ["Mid lane!", "Top lane!", "Imported"]);
