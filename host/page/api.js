@@ -1,4 +1,6 @@
 // Calls to dul-host, each with the token; failures carry the host's own message.
+import { parseKeepingIds, stringifyKeepingIds } from "./json-ids.js";
+
 export class HostError extends Error {
   constructor(status, message) {
     super(message);
@@ -12,12 +14,28 @@ export class HostApi {
   }
 
   async getJson(path, signal) {
-    const response = await fetch(path, { headers: this.headers, signal, cache: "no-store" });
+    return JSON.parse(await this.#call(path, { signal }) || "null");
+  }
+
+  // Like getJson, with summonerId, accountId and timestamp kept exact as decimal text.
+  async getExact(path) {
+    return parseKeepingIds(await this.#call(path, {}) || "null");
+  }
+
+  async put(path, value) {
+    await this.#call(path, {
+      method: "PUT",
+      headers: { ...this.headers, "Content-Type": "application/json" },
+      body: stringifyKeepingIds(value),
+    });
+  }
+
+  async #call(path, options) {
+    const response = await fetch(path, { headers: this.headers, cache: "no-store", ...options });
     const text = await response.text();
-    const body = text ? JSON.parse(text) : null;
     if (!response.ok)
-      throw new HostError(response.status, body?.message ?? `${path} answered ${response.status}`);
-    return body;
+      throw new HostError(response.status, messageOf(text) ?? `${path} answered ${response.status}`);
+    return text;
   }
 
   // The event stream as a fetch response: EventSource cannot send the Authorization header.
@@ -26,6 +44,14 @@ export class HostApi {
     if (!response.ok)
       throw new HostError(response.status, `the event stream answered ${response.status}`);
     return response.body;
+  }
+}
+
+function messageOf(text) {
+  try {
+    return JSON.parse(text)?.message;
+  } catch {
+    return undefined;
   }
 }
 

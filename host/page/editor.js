@@ -1,8 +1,15 @@
-// The editor page: lists the signed-in summoner's item sets and follows the host's events.
+// The editor page: lists the signed-in summoner's item sets, edits, imports and exports them, and
+// follows the host's events. Every change is one PUT of the whole document.
 import { HostApi, setsPath } from "./api.js";
+import { Champions } from "./champions.js";
+import { button, el } from "./dom.js";
 import { followEvents } from "./events.js";
-import { matchesTitle, rowsOf } from "./sets.js";
+import { duplicateOf, mergeSets, newSet, setsOf, withoutSet } from "./model.js";
+import { SetEditor } from "./set-editor.js";
+import { matchesFilter, rowsOf } from "./sets.js";
 import { forgetToken, takeToken } from "./token.js";
+import { download, fileNameFor, setsInFile } from "./transfer.js";
+import { checkSet } from "./validation.js";
 
 const byId = (id) => document.getElementById(id);
 const view = {
@@ -10,15 +17,30 @@ const view = {
   noToken: byId("no-token"),
   noTokenReason: byId("no-token-reason"),
   sets: byId("sets-view"),
+  list: byId("list-part"),
   filter: byId("filter"),
   live: byId("live"),
   status: byId("status"),
+  listError: byId("list-error"),
+  undo: byId("undo"),
   empty: byId("empty"),
   table: byId("sets"),
+  count: byId("count"),
   body: byId("sets").tBodies[0],
 };
 
-const state = { api: null, summonerId: null, rows: [], reading: null };
+const state = {
+  api: null, who: undefined, summonerId: null, document: null, rows: [], reading: null, undo: null,
+  champions: new Champions(),
+};
+
+const editor = new SetEditor(byId("set-editor"), {
+  champions: state.champions,
+  announce: showStatus,
+  onSave: (set) => save((document) => mergeSets(document, [set]), `Saved “${set.title}”.`),
+  onClose: closeEditor,
+  onExport: (set) => exportSet(set),
+});
 
 function askForToken(reason) {
   view.sets.hidden = true;
@@ -31,47 +53,168 @@ function showStatus(text) {
   view.status.textContent = text;
 }
 
-function cell(text, className) {
-  const td = document.createElement("td");
-  td.textContent = String(text);
-  if (className)
-    td.className = className;
+function cell(text, className, label) {
+  const td = el("td", { textContent: String(text), className: className ?? "" });
+  td.dataset.label = label;
   return td;
 }
 
+const columns = ["#", "Title", "Type", "Mode", "Map", "Champions", "Blocks", "Items"];
+
 function renderRows() {
-  const shown = state.rows.filter((row) => matchesTitle(row, view.filter.value));
-  view.body.replaceChildren(
-    ...shown.map((row) => {
-      const tr = document.createElement("tr");
-      tr.dataset.uid = row.uid;
-      tr.append(cell(row.sortrank, "number"), cell(row.title), cell(row.type), cell(row.mode),
-        cell(row.map), cell(row.champions), cell(row.blocks, "number"), cell(row.items, "number"));
-      return tr;
-    }));
+  const shown = state.rows.filter((row) => matchesFilter(row, view.filter.value));
+  view.body.replaceChildren(...shown.map((row) => {
+    const values = [row.sortrank, row.title, row.type, row.mode, row.map, row.champions.join(", "),
+      row.blocks, row.items];
+    const tr = el("tr", { data: { uid: row.uid } }, ...values.map((value, c) =>
+      cell(value, [0, 6, 7].includes(c) ? "number" : "", columns[c])), rowActions(row));
+    return tr;
+  }));
   view.empty.hidden = state.summonerId === null || state.rows.length > 0;
   view.table.hidden = state.rows.length === 0;
-  if (state.rows.length > 0 && shown.length !== state.rows.length)
-    showStatus(`${shown.length} of ${state.rows.length} sets match the filter`);
-  else if (state.rows.length > 0)
-    showStatus(`${state.rows.length} sets`);
+  view.count.textContent = shown.length === state.rows.length
+    ? `${state.rows.length} sets` : `${shown.length} of ${state.rows.length} sets match the filter`;
+}
+
+function rowActions(row) {
+  const named = (verb) => `${verb} “${row.title || "untitled"}”`;
+  const td = el("td", { className: "actions" }, el("div", { className: "row" },
+    button("Edit", withSet(row.uid, (set) => openEditor(set, named("Edit"))), { label: named("Edit") }),
+    button("Duplicate", withSet(row.uid, duplicate), { label: named("Duplicate") }),
+    button("Export", withSet(row.uid, exportSet), { label: named("Export") }),
+    button("Delete", withSet(row.uid, remove), { label: named("Delete") })));
+  td.dataset.label = "Actions";
+  return td;
+}
+
+// A row's action on its set as the page last read it; a set gone meanwhile is only reported.
+function withSet(uid, action) {
+  return () => {
+    const set = setsOf(state.document).find((kept) => kept.uid === uid);
+    return set ? action(set) : showStatus("That set is gone: another change removed it.");
+  };
+}
+
+function openEditor(set, heading) {
+  view.list.hidden = true;
+  editor.open(set, heading);
+}
+
+function closeEditor() {
+  editor.close();
+  view.list.hidden = false;
+  renderRows();
+  view.filter.focus();
+}
+
+// Reads the newest document, PUTs change(document), and keeps the document as it was for "Undo
+// last save". The host's refusal is thrown, with its message, to the caller.
+async function save(change, done) {
+  const path = setsPath(state.summonerId);
+  const before = await state.api.getExact(path);
+  await state.api.put(path, change(structuredClone(before)));
+  state.undo = before;
+  view.undo.disabled = false;
+  showStatus(done);
+  await refresh();
+}
+
+// A list action: its refusal goes beside the toolbar and into the status line.
+async function listAction(change, done) {
+  view.listError.textContent = "";
+  try {
+    await save(change, done);
+  } catch (error) {
+    view.listError.textContent = `Not saved: ${error.message}`;
+    showStatus(`Not saved: ${error.message}`);
+  }
+}
+
+function duplicate(set) {
+  const copy = duplicateOf(set, state.document);
+  return listAction((document) => mergeSets(document, [copy]), `Saved “${copy.title}”.`);
+}
+
+function remove(set) {
+  return listAction((document) => withoutSet(document, set.uid),
+    `Deleted “${set.title ?? ""}”. “Undo last save” brings it back.`);
+}
+
+function exportSet(set) {
+  download(fileNameFor(set.title ?? ""), set);
+}
+
+function exportAll() {
+  download(`item-sets-${state.summonerId}.json`, state.document);
+}
+
+// A file of one set or of a whole document merges into the sets: a set whose uid is already there
+// replaces that set, any other is added. Nothing is removed, and "Undo last save" takes it back.
+async function importFile(input) {
+  const [file] = input.files;
+  input.value = "";
+  if (!file)
+    return;
+  view.listError.textContent = "";
+  try {
+    const checked = (await setsInFile(file)).map((set) => checkSet(set, state.champions));
+    const wrong = checked.find(({ problems }) => problems.size > 0);
+    if (wrong)
+      throw new Error(`“${wrong.set.title ?? ""}”: ${[...wrong.problems.values()][0]}`);
+    await save((document) => mergeSets(document, checked.map(({ set }) => set)),
+      `Imported ${checked.length} set(s) from ${file.name}.`);
+  } catch (error) {
+    view.listError.textContent = `Not imported: ${error.message}`;
+    showStatus(`Not imported: ${error.message}`);
+  }
+}
+
+async function undoLastSave() {
+  const before = state.undo;
+  view.listError.textContent = "";
+  try {
+    await state.api.put(setsPath(state.summonerId), before);
+    state.undo = null;
+    view.undo.disabled = true;
+    showStatus("The last save is undone.");
+    await refresh();
+  } catch (error) {
+    view.listError.textContent = `Not undone: ${error.message}`;
+    showStatus(`Not undone: ${error.message}`);
+  }
 }
 
 async function readSession() {
-  const session = await state.api.getJson("/dul-login/v1/session");
-  const signedIn = session?.state === "SUCCEEDED" && session.summonerId;
+  const session = await state.api.getExact("/dul-login/v1/session");
+  const signedIn = session?.state === "SUCCEEDED" && /^[1-9]\d*$/.test(session.summonerId ?? "");
+  const who = signedIn ? `${session.summonerId}/${session.accountId}` : null;
+  if (state.who !== undefined && who !== state.who)
+    forgetPreviousPlayer();
+  state.who = who;
   state.summonerId = signedIn ? session.summonerId : null;
   view.who.textContent = signedIn ? `Summoner ${session.summonerId}` : "Nobody signed in";
 }
 
+// Another player's draft or undo would land in this player's document: both are dropped.
+function forgetPreviousPlayer() {
+  state.undo = null;
+  view.undo.disabled = true;
+  if (editor.draft !== null) {
+    closeEditor();
+    showStatus("The signed-in player changed: the editor closed without saving.");
+  }
+}
+
 async function readSets() {
   if (state.summonerId === null) {
+    state.document = null;
     state.rows = [];
     showStatus("Nobody is signed in: sign in with PUT /dul-login/v1/session to see the sets.");
     renderRows();
     return;
   }
-  state.rows = rowsOf(await state.api.getJson(setsPath(state.summonerId)));
+  state.document = await state.api.getExact(setsPath(state.summonerId));
+  state.rows = rowsOf(state.document, state.champions);
   renderRows();
 }
 
@@ -104,6 +247,26 @@ function onEvent(name, data) {
     refresh();
 }
 
+function wireControls() {
+  view.filter.addEventListener("input", renderRows);
+  byId("new-set").addEventListener("click", () =>
+    openEditor(newSet(state.document), "New item set"));
+  byId("export-all").addEventListener("click", exportAll);
+  byId("import").addEventListener("change", (event) => importFile(event.target));
+  view.undo.addEventListener("click", undoLastSave);
+}
+
+// The champion summary is read once; the list shows aliases as soon as it is there.
+async function readChampions() {
+  try {
+    Object.assign(state.champions, await Champions.read(state.api));
+    state.rows = rowsOf(state.document, state.champions);
+    renderRows();
+  } catch (error) {
+    showStatus(`Champion names are not available: ${error.message}`);
+  }
+}
+
 function start() {
   const token = takeToken(window.location, window.history, sessionStorage);
   if (!token) {
@@ -112,8 +275,8 @@ function start() {
   }
   state.api = new HostApi(token);
   view.sets.hidden = false;
-  view.filter.addEventListener("input", renderRows);
-  refresh({ session: true });
+  wireControls();
+  refresh({ session: true }).then(readChampions);
   const onState = (live) => {
     view.live.dataset.state = live;
     view.live.textContent = live === "open" ? "live" : "reconnecting";

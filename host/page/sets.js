@@ -1,13 +1,13 @@
 // What the list shows of an item-set document: one row per set, in sortrank order.
-export function rowsOf(document) {
+export function rowsOf(document, champions) {
   const sets = Array.isArray(document?.itemSets) ? document.itemSets : [];
   return sets
     .map((set, position) => ({ set, position }))
     .sort((a, b) => (a.set.sortrank ?? 0) - (b.set.sortrank ?? 0) || a.position - b.position)
-    .map(({ set }) => rowOf(set));
+    .map(({ set }) => rowOf(set, champions));
 }
 
-function rowOf(set) {
+function rowOf(set, champions) {
   const blocks = Array.isArray(set.blocks) ? set.blocks : [];
   return {
     uid: set.uid ?? "",
@@ -16,12 +16,14 @@ function rowOf(set) {
     mode: set.mode ?? "any",
     map: set.map ?? "any",
     sortrank: set.sortrank ?? 0,
-    champions: (set.associatedChampions ?? []).join(", "),
+    champions: (set.associatedChampions ?? []).map((id) => champions.aliasOf(id)),
     blocks: blocks.length,
     items: blocks.reduce((sum, block) => sum + (block.items?.length ?? 0), 0),
   };
 }
 
-export function matchesTitle(row, filter) {
-  return row.title.toLocaleLowerCase().includes(filter.trim().toLocaleLowerCase());
+// A row matches when its title or one of its champions' aliases holds the filter text.
+export function matchesFilter(row, filter) {
+  const wanted = filter.trim().toLocaleLowerCase();
+  return [row.title, ...row.champions].some((text) => text.toLocaleLowerCase().includes(wanted));
 }
