@@ -1,5 +1,5 @@
 // Calls to dul-host, each with the token; failures carry the host's own message.
-import { parseKeepingIds, stringifyKeepingIds } from "./json-ids.js";
+import { parseKeepingIds, stringifyKeepingIds } from "./json_ids.js";
 
 export class HostError extends Error {
   constructor(status, message) {

@@ -1,11 +1,24 @@
-// Small helpers that build elements from data, never from HTML text.
-export function el(tag, { attrs = {}, data = {}, ...properties } = {}, ...children) {
-  const node = Object.assign(document.createElement(tag), properties);
-  for (const [name, value] of Object.entries(attrs))
-    node.setAttribute(name, value);
-  Object.assign(node.dataset, data);
+// Small helpers that build the page's elements from data, never from HTML text: the page's
+// Content-Security-Policy, and the data shown, rule out markup.
+
+// `props` are element properties, except ARIA and data attributes, "role", "for" and "list",
+// which are set as attributes.
+export function el(tag, props = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [key, value] of Object.entries(props)) {
+    if (/^(aria-|data-)|^(role|for|list)$/.test(key))
+      node.setAttribute(key, value);
+    else
+      node[key] = value;
+  }
   node.append(...children.filter((child) => child !== null && child !== undefined));
   return node;
+}
+
+// Sets a node's text only when it changes, so a live region announces changes, not re-reads.
+export function setText(node, text) {
+  if (node.textContent !== text)
+    node.textContent = text;
 }
 
 let nextId = 0;
@@ -33,4 +46,9 @@ export function errorFor(control, reason) {
   control.setAttribute("aria-invalid", "true");
   control.setAttribute("aria-describedby", note.id);
   return note;
+}
+
+// The place next to a control where its action's answer appears.
+export function outcome(id) {
+  return el("output", { id, className: "outcome", role: "status", "aria-live": "polite" });
 }

@@ -5,7 +5,7 @@ import { Champions } from "./champions.js";
 import { button, el } from "./dom.js";
 import { followEvents } from "./events.js";
 import { duplicateOf, mergeSets, newSet, setsOf, withoutSet } from "./model.js";
-import { SetEditor } from "./set-editor.js";
+import { SetEditor } from "./set_editor.js";
 import { matchesFilter, rowsOf } from "./sets.js";
 import { forgetToken, takeToken } from "./token.js";
 import { download, fileNameFor, setsInFile } from "./transfer.js";
@@ -66,7 +66,7 @@ function renderRows() {
   view.body.replaceChildren(...shown.map((row) => {
     const values = [row.sortrank, row.title, row.type, row.mode, row.map, row.champions.join(", "),
       row.blocks, row.items];
-    const tr = el("tr", { data: { uid: row.uid } }, ...values.map((value, c) =>
+    const tr = el("tr", { "data-uid": row.uid }, ...values.map((value, c) =>
       cell(value, [0, 6, 7].includes(c) ? "number" : "", columns[c])), rowActions(row));
     return tr;
   }));
@@ -185,7 +185,12 @@ async function undoLastSave() {
 }
 
 async function readSession() {
-  const session = await state.api.getExact("/dul-login/v1/session");
+  // 404: nobody is signed in, which the page shows rather than reports as a failed read.
+  const session = await state.api.getExact("/dul-login/v1/session").catch((error) => {
+    if (error?.status === 404)
+      return null;
+    throw error;
+  });
   const signedIn = session?.state === "SUCCEEDED" && /^[1-9]\d*$/.test(session.summonerId ?? "");
   const who = signedIn ? `${session.summonerId}/${session.accountId}` : null;
   if (state.who !== undefined && who !== state.who)
@@ -209,7 +214,7 @@ async function readSets() {
   if (state.summonerId === null) {
     state.document = null;
     state.rows = [];
-    showStatus("Nobody is signed in: sign in with PUT /dul-login/v1/session to see the sets.");
+    showStatus("Nobody is signed in: sign in with the Simulated platform panel to see the sets.");
     renderRows();
     return;
   }

@@ -1,7 +1,7 @@
 // The simulated platform's controls: the login session, the item-set settings, the preferences
 // service's readiness, the virtual clock and the fault rules. Each action writes the host's
 // answer next to its control; the shown values follow the host's events.
-import { el, field, outcome, setText } from "./elements.js";
+import { el, field, outcome, setText } from "./dom.js";
 import { parseExact, report, send } from "./host_calls.js";
 
 const paths = {

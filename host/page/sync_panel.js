@@ -1,6 +1,6 @@
 // The synchronisation panel: what dul-host saw of the item sets' way to the preferences service,
 // the game's files and the telemetry (GET /dul-host/v1/sync), read again after every host event.
-import { el, setText } from "./elements.js";
+import { el, setText } from "./dom.js";
 import { parseExact, send } from "./host_calls.js";
 
 // The name under which the plugin schedules each tick of its upload check.

@@ -1,5 +1,5 @@
 // Item sets to and from files, in the resource's own shape: one set, or the whole document.
-import { parseKeepingIds, stringifyKeepingIds } from "./json-ids.js";
+import { parseKeepingIds, stringifyKeepingIds } from "./json_ids.js";
 
 export function download(fileName, value) {
   const blob = new Blob([stringifyKeepingIds(value, 2) + "\n"], { type: "application/json" });

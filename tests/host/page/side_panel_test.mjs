@@ -42,8 +42,8 @@ test("the panel signs out and in, the list follows, and every control is labelle
   const page = await openPanel();
   await page.locator("#sets tbody tr").first().waitFor();
   await page.click("#session-sign-out");
-  // editor.js words a 404 of the session as a failed read for now; either tells the sign-out.
-  await waitForText(page, "#status", /Nobody is signed in|No login session/);
+  await waitForText(page, "#status", /Nobody is signed in/);
+  assert.equal(await page.locator("#sets tbody tr").count(), 0, "the signed-out player's sets");
   assert.equal(await textOf(page, "#session-now"), "Nobody signed in (no session)");
 
   await page.fill("#session-account", "1001");

@@ -91,9 +91,9 @@ export class SetEditor {
     const chips = ids.map((id, c) => el("li", {}, this.champions.aliasOf(id), button("✕", () => {
       ids.splice(c, 1);
       this.render(ids.length > 0 ? `champion-${Math.min(c, ids.length - 1)}` : "champion-alias");
-    }, { label: `Remove champion ${this.champions.aliasOf(id)}`, data: { key: `champion-${c}` } })));
+    }, { label: `Remove champion ${this.champions.aliasOf(id)}`, "data-key": `champion-${c}` })));
     const list = ids.length > 0
-      ? el("ul", { className: "chips", attrs: { "aria-label": "Champions of this set" } }, ...chips)
+      ? el("ul", { className: "chips", "aria-label": "Champions of this set" }, ...chips)
       : el("p", { className: "hint", textContent: "No champion picked: the set is for all of them." });
     const alias = this.#input("Add a champion by alias", "champion-alias", this.alias, (value) => {
       this.alias = value;
@@ -138,14 +138,14 @@ export class SetEditor {
       button("Add block", () => {
         blocks.push(newBlock());
         this.render(`blocks.${blocks.length - 1}.type`);
-      }, { data: { key: "add-block" } }));
+      }, { "data-key": "add-block" }));
   }
 
   #block(block, b) {
     const blocks = this.draft.blocks;
     const items = block.items ??= [];
     const name = `block ${b + 1}`;
-    const li = el("li", { className: "block", data: { index: b } },
+    const li = el("li", { className: "block", "data-index": b },
       el("div", { className: "row block-head" }, this.#grip({ block: b }),
         this.#input(`Block ${b + 1} title`, `blocks.${b}.type`, block.type, (value) => {
           block.type = value;
@@ -155,7 +155,7 @@ export class SetEditor {
       button("Add item", () => {
         items.push(newItem());
         this.render(`blocks.${b}.items.${items.length - 1}.id`);
-      }, { label: `Add an item to ${name}`, data: { key: `block-${b}-add` } }));
+      }, { label: `Add an item to ${name}`, "data-key": `block-${b}-add` }));
     li.addEventListener("dragover", (event) => {
       if (this.dragging)
         event.preventDefault();
@@ -167,7 +167,7 @@ export class SetEditor {
   #item(block, b, item, i) {
     const key = `blocks.${b}.items.${i}`;
     const name = `item ${i + 1} of block ${b + 1}`;
-    return el("li", { className: "item row", data: { index: i } }, this.#grip({ block: b, item: i }),
+    return el("li", { className: "item row", "data-index": i }, this.#grip({ block: b, item: i }),
       this.#input("Item id", `${key}.id`, item.id, (value) => { item.id = value; },
         { name: "id", numeric: true }),
       this.#input("Count", `${key}.count`, item.count, (value) => { item.count = value; },
@@ -188,20 +188,20 @@ export class SetEditor {
       this.announce(`Moved the ${name} ${direction}.`);
     };
     return [
-      button("↑", move(-1, "up"), { label: `Move ${name} up`, data: { key: `${key}-up` } }),
-      button("↓", move(1, "down"), { label: `Move ${name} down`, data: { key: `${key}-down` } }),
+      button("↑", move(-1, "up"), { label: `Move ${name} up`, "data-key": `${key}-up` }),
+      button("↓", move(1, "down"), { label: `Move ${name} down`, "data-key": `${key}-down` }),
       button("✕", () => {
         list.splice(at, 1);
         this.render("add-block");
         this.announce(`Removed the ${name}.`);
-      }, { label: `Remove ${name}`, data: { key: `${key}-remove` } }),
+      }, { label: `Remove ${name}`, "data-key": `${key}-remove` }),
     ];
   }
 
   // A handle to drag a block or an item with the mouse; the buttons beside it do the same.
   #grip(what) {
     const grip = el("span", { className: "grip", draggable: true, textContent: "⠿",
-      title: "Drag to move", attrs: { "aria-hidden": "true" } });
+      title: "Drag to move", "aria-hidden": "true" });
     grip.addEventListener("dragstart", (event) => {
       this.dragging = what;
       event.dataTransfer.effectAllowed = "move";
@@ -249,11 +249,11 @@ export class SetEditor {
       button("Add slot", () => {
         slots.push(newSlot());
         this.render(`slots.${slots.length - 1}.id`);
-      }, { data: { key: "add-slot" } }));
+      }, { "data-key": "add-slot" }));
   }
 
   #actions() {
-    const save = button("Save set", () => this.save(), { className: "primary", data: { key: "save" } });
+    const save = button("Save set", () => this.save(), { className: "primary", "data-key": "save" });
     const refusal = this.refusal
       ? el("p", { className: "field-error", id: "save-error", textContent: `Not saved: ${this.refusal}` })
       : null;
@@ -268,7 +268,7 @@ export class SetEditor {
 
   #input(label, key, value, onValue, { name, numeric = false, list } = {}) {
     const input = el("input", { type: "text", value: value ?? "", autocomplete: "off",
-      data: { key, ...(name ? { name } : {}) } });
+      "data-key": key, ...(name ? { "data-name": name } : {}) });
     if (numeric)
       input.inputMode = "numeric";
     if (list)
