@@ -115,8 +115,9 @@ async function save(change, done) {
   await state.api.put(path, change(structuredClone(before)));
   state.undo = before;
   view.undo.disabled = false;
-  showStatus(done);
+  // Said once the list shows the change: a read begun before the PUT may still be under way.
   await refresh();
+  showStatus(done);
 }
 
 // A list action: its refusal goes beside the toolbar and into the status line.

@@ -1,18 +1,11 @@
-// The side panel's calls to dul-host. Answers are kept as text: ids may exceed 2^53, so they are
-// shown and sent as the host wrote them, never rounded through a JavaScript number.
+// The side panel's calls to dul-host. Answers are kept as text, read with json_ids.js: ids may
+// exceed 2^53, so they are shown and sent as the host wrote them, never rounded.
 export async function send(api, method, path, bodyText) {
   const headers = { ...api.headers };
   if (bodyText !== undefined)
     headers["Content-Type"] = "application/json";
   const response = await fetch(path, { method, headers, body: bodyText, cache: "no-store" });
   return { ok: response.ok, status: response.status, text: await response.text() };
-}
-
-// JSON whose integers beyond the exact range stay strings of their digits.
-export function parseExact(text) {
-  return JSON.parse(text, (key, value, context) =>
-    (typeof value === "number" && !Number.isSafeInteger(value) &&
-      /^-?\d+$/.test(context?.source ?? "") ? context.source : value));
 }
 
 // One line for an answer: the host's message for an error, the body for a success.

@@ -2,7 +2,8 @@
 // service's readiness, the virtual clock and the fault rules. Each action writes the host's
 // answer next to its control; the shown values follow the host's events.
 import { el, field, outcome, setText } from "./dom.js";
-import { parseExact, report, send } from "./host_calls.js";
+import { report, send } from "./host_calls.js";
+import { parseKeepingIds } from "./json_ids.js";
 
 const paths = {
   session: "/dul-login/v1/session",
@@ -203,7 +204,7 @@ export class PlatformPanel {
 
   async read(path) {
     const reply = await send(this.api, "GET", path);
-    return reply.ok ? parseExact(reply.text) : null;
+    return reply.ok ? parseKeepingIds(reply.text) : null;
   }
 
   async readSession() {

@@ -1,7 +1,8 @@
 // The synchronisation panel: what dul-host saw of the item sets' way to the preferences service,
 // the game's files and the telemetry (GET /dul-host/v1/sync), read again after every host event.
 import { el, setText } from "./dom.js";
-import { parseExact, send } from "./host_calls.js";
+import { send } from "./host_calls.js";
+import { parseKeepingIds } from "./json_ids.js";
 
 // The name under which the plugin schedules each tick of its upload check.
 const uploadTimer = "Timer: dul-item-sets.check_upload";
@@ -92,7 +93,7 @@ export class SyncPanel {
       const reply = await send(this.api, "GET", "/dul-host/v1/sync");
       if (!reply.ok)
         throw new Error(`it answered ${reply.status}`);
-      this.render(parseExact(reply.text));
+      this.render(parseKeepingIds(reply.text));
     } catch (error) {
       setText(this.status, `Could not read the synchronisation state: ${error.message}`);
     }
