@@ -19,6 +19,8 @@ foreach(name IN LISTS page_files)
     message(FATAL_ERROR "embed_page: no content type known for ${name}")
   endif()
   file(READ ${PAGE_DIRECTORY}/${name} hex HEX)
+  file(SHA256 ${PAGE_DIRECTORY}/${name} digest)
+  string(SUBSTRING "${digest}" 0 32 digest)
   string(LENGTH "${hex}" digits)
   math(EXPR size "${digits} / 2")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
@@ -26,7 +28,7 @@ foreach(name IN LISTS page_files)
     bytes "${bytes}")
   string(APPEND arrays "const unsigned char kFile${index}[${size}] = {\n${bytes}};\n\n")
   string(APPEND entries
-    "    {\"/page/${name}\", \"${type}\", {reinterpret_cast<const char*>(kFile${index}), ${size}}},\n")
+    "    {\"/page/${name}\", \"${type}\", {reinterpret_cast<const char*>(kFile${index}), ${size}}, \"\\\"${digest}\\\"\"},\n")
   math(EXPR index "${index} + 1")
 endforeach()
 
@@ -44,6 +46,7 @@ namespace {
   std::string_view path;
   std::string_view contentType;
   std::string_view bytes;
+  std::string_view entityTag;
 };
 
 const std::array<NamedAsset, @index@> kAssets = {{
@@ -56,7 +59,7 @@ std::optional<PageAsset> FindPageAsset(std::string_view path) {
     path = "/page/index.html";
   for (const NamedAsset& asset : kAssets) {
     if (asset.path == path)
-      return PageAsset{asset.contentType, asset.bytes};
+      return PageAsset{asset.contentType, asset.bytes, asset.entityTag};
   }
   return std::nullopt;
 }

@@ -10,6 +10,7 @@ namespace dul::host {
 struct PageAsset {
   std::string_view contentType;
   std::string_view bytes;
+  std::string_view entityTag;  // quoted, from the file's SHA-256: the same bytes, the same tag
 };
 
 // The file served at `path`: "/" is "/page/index.html", the others are "/page/NAME"; nothing

@@ -225,3 +225,19 @@ test("without the token the page says how to get one and asks for no data", asyn
   assert.deepEqual(data.map((url) => url.pathname), []);
   await session.screenshot(page, "no-token");
 });
+
+test("the page's files are served without the token, typed, revalidated by tag", async () => {
+  const files = [["/", "text/html"], ["/page/editor.js", "text/javascript"],
+    ["/page/editor.css", "text/css"]];
+  for (const [file, type] of files) {
+    const first = await fetch(session.host.origin + file);
+    assert.equal(first.status, 200, file);
+    assert.match(first.headers.get("content-type"), new RegExp(`^${type}; charset=utf-8$`));
+    assert.equal(first.headers.get("cache-control"), "no-cache");
+    assert.match(first.headers.get("content-security-policy"), /default-src 'self'/);
+    const tag = first.headers.get("etag");
+    const again = await fetch(session.host.origin + file, { headers: { "If-None-Match": tag } });
+    assert.equal(again.status, 304, file);
+  }
+  assert.equal((await fetch(`${session.host.origin}/page/missing.js`)).status, 404);
+});
