@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "foundation/ascii_case.h"
 #include "plugin/file_system_helpers.h"
 
 namespace dul::item_sets {
@@ -54,14 +55,6 @@ constexpr Probe kDevelopmentProbes[] = {
 };
 
 constexpr std::string_view kDeploymentRootMarker = "/KELVO";
-
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return lower;
-}
 
 bool ProbeHits(const Probe& probe, std::string_view path, std::string_view lowerPath) {
   switch (probe.kind) {
@@ -130,7 +123,7 @@ const InstallInfo& ProcessInstallInfo() {
 }  // namespace
 
 LayoutScores ScoreLayout(std::string_view path) {
-  const std::string lowerPath = LowerCase(path);
+  const std::string lowerPath = LowerAsciiCopy(path);
   return {Score(kDeployedProbes, path, lowerPath), Score(kInstalledProbes, path, lowerPath),
           Score(kDevelopmentProbes, path, lowerPath)};
 }

@@ -7,6 +7,7 @@
 #include "codecs/json_reader.h"
 #include "codecs/message_pack_reader.h"
 #include "codecs/yaml_reader.h"
+#include "foundation/ascii_case.h"
 #include "foundation/fnv1a.h"
 #include "foundation/format_text.h"
 
@@ -28,21 +29,6 @@ int HexDigitValue(char c) {
   if (c >= 'A' && c <= 'F')
     return c - 'A' + 10;
   return -1;
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// `prefix` is lower case.
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size())
-    return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != prefix[i])
-      return false;
-  }
-  return true;
 }
 
 std::string_view SkipBlanks(std::string_view text) {

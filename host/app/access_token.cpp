@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "foundation/ascii_case.h"
 #include "foundation/base64.h"
 #include "platform/random_bytes.h"
 
@@ -18,18 +19,6 @@ bool SameText(std::string_view left, std::string_view right) {
   for (std::size_t i = 0; i < left.size(); ++i)
     difference |= static_cast<unsigned char>(left[i]) ^ static_cast<unsigned char>(right[i]);
   return difference == 0;
-}
-
-bool SameNameNoCase(std::string_view text, std::string_view name) {
-  if (text.size() != name.size())
-    return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c =
-        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-    if (c != name[i])
-      return false;
-  }
-  return true;
 }
 
 bool IsBase64Text(std::string_view text) {
@@ -67,9 +56,9 @@ bool AccessToken::Authorizes(std::string_view authorization) const {
     credential.remove_prefix(1);
   while (!credential.empty() && credential.back() == ' ')
     credential.remove_suffix(1);
-  if (SameNameNoCase(scheme, "bearer"))
+  if (EqualsNoCase(scheme, "bearer"))
     return SameText(credential, text_);
-  if (!SameNameNoCase(scheme, "basic") || !IsBase64Text(credential))
+  if (!EqualsNoCase(scheme, "basic") || !IsBase64Text(credential))
     return false;
   const std::vector<std::uint8_t> decoded = Base64Decode(credential);
   const std::string_view pair(reinterpret_cast<const char*>(decoded.data()), decoded.size());

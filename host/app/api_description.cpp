@@ -7,6 +7,7 @@
 
 #include "codecs/json_reader.h"
 #include "contract/request_method.h"
+#include "foundation/ascii_case.h"
 
 namespace dul::host {
 namespace {
@@ -24,11 +25,9 @@ constexpr std::array<std::string_view, 8> kOpenApiMethods = {"get",     "put",  
 std::vector<std::string> OperationMethods(const Route& route) {
   if (route.method == MethodCode(RequestMethod::kAny))
     return {kFrontMethods.begin(), kFrontMethods.end()};
-  std::string name(route.method == MethodCode(RequestMethod::kOther) ? route.methodText
-                                                                     : MethodName(route.method));
-  std::transform(name.begin(), name.end(), name.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
+  const std::string name = LowerAsciiCopy(route.method == MethodCode(RequestMethod::kOther)
+                                              ? std::string_view(route.methodText)
+                                              : MethodName(route.method));
   if (std::find(kOpenApiMethods.begin(), kOpenApiMethods.end(), name) == kOpenApiMethods.end())
     return {};
   return {name};

@@ -296,7 +296,9 @@ PeerAnswer DevelopmentHost::Sync() {
 }
 
 void DevelopmentHost::NoteAnswer(const PeerRequest& request, const PeerAnswer& answer) {
-  sync_.Note(request, answer, {FormatUtcTime(SystemWallClock()()), runtime_.NowSeconds()});
+  sync_.Note(request, answer, [this] {
+    return NotedAt{FormatUtcTime(SystemWallClock()()), runtime_.NowSeconds()};
+  });
 }
 
 void DevelopmentHost::Report(std::string_view kind, const std::string& message) {

@@ -66,8 +66,10 @@ void Collect(const std::string& root, const std::string& relative, std::vector<F
 
 }  // namespace
 
-void SyncRecord::Note(const PeerRequest& request, const PeerAnswer& answer, const NotedAt& at) {
+void SyncRecord::Note(const PeerRequest& request, const PeerAnswer& answer,
+                      const std::function<NotedAt()>& now) {
   if (request.methodName == "PUT" && request.path == kPreferencePath) {
+    const NotedAt at = now();
     if (Failed(answer)) {
       lastFailedStore_ = Stamped(at);
       lastFailedStore_.Member("status") = answer.status;
@@ -82,7 +84,7 @@ void SyncRecord::Note(const PeerRequest& request, const PeerAnswer& answer, cons
     lastStored_.Member("modified") =
         answer.body ? answer.body->Find("modified").GetUnsigned(0) : std::uint64_t{0};
   } else if (request.methodName == "POST" && request.path == kSaveEventPath && !Failed(answer)) {
-    lastSaveEvent_ = Stamped(at);
+    lastSaveEvent_ = Stamped(now());
     lastSaveEvent_.Member("data") = BodyOf(request);
   }
 }

@@ -4,11 +4,12 @@
 // and those over HTTP) with the wall-clock and host-clock time it happened at.
 //
 //   SyncRecord record;
-//   record.Note(request, answer, {FormatUtcTime(wallClock()), runtime.NowSeconds()});
+//   record.Note(request, answer, [&] { return NotedAt{FormatUtcTime(wall()), host.Now()}; });
 //   record.AddTo(view);  // "lastStored", "lastFailedStore", "lastSaveEvent": an object or null
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "binding/binding_property.h"
@@ -25,7 +26,9 @@ struct NotedAt {
 
 class SyncRecord {
  public:
-  void Note(const PeerRequest& request, const PeerAnswer& answer, const NotedAt& at);
+  // `now` is asked only for a request the record keeps: most requests pass by unread.
+  void Note(const PeerRequest& request, const PeerAnswer& answer,
+            const std::function<NotedAt()>& now);
   void AddTo(Zorv::BindingProperty& view) const;
 
  private:

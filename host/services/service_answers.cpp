@@ -4,6 +4,7 @@
 
 #include "binding/binding_result.h"
 #include "codecs/json_reader.h"
+#include "foundation/ascii_case.h"
 
 namespace dul::host {
 
@@ -20,11 +21,9 @@ PeerAnswer BadRequest(std::string message) {
 }
 
 bool IsJsonBodyType(std::string_view contentType) {
-  std::string type(contentType.substr(0, contentType.find(';')));
+  std::string type = LowerAsciiCopy(contentType.substr(0, contentType.find(';')));
   while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
     type.pop_back();
-  for (char& c : type)
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return type.empty() || type == "application/json" || type.ends_with("+json");
 }
 
