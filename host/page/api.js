@@ -13,29 +13,30 @@ export class HostApi {
     this.headers = { Authorization: `Bearer ${token}` };
   }
 
-  async getJson(path, signal) {
-    return JSON.parse(await this.#call(path, { signal }) || "null");
+  // The answer as it came: { ok, status, text }. `bodyText` goes as JSON.
+  async send(method, path, bodyText) {
+    const headers = { ...this.headers };
+    if (bodyText !== undefined)
+      headers["Content-Type"] = "application/json";
+    const response = await fetch(path, { method, headers, body: bodyText, cache: "no-store" });
+    return { ok: response.ok, status: response.status, text: await response.text() };
   }
 
-  // Like getJson, with summonerId, accountId and timestamp kept exact as decimal text.
-  async getExact(path) {
-    return parseKeepingIds(await this.#call(path, {}) || "null");
+  // The body read with summonerId, accountId and timestamp kept exact as decimal text; a refusal
+  // is thrown as a HostError with the host's message.
+  async get(path) {
+    return parseKeepingIds(await this.#succeeded("GET", path) || "null");
   }
 
   async put(path, value) {
-    await this.#call(path, {
-      method: "PUT",
-      headers: { ...this.headers, "Content-Type": "application/json" },
-      body: stringifyKeepingIds(value),
-    });
+    await this.#succeeded("PUT", path, stringifyKeepingIds(value));
   }
 
-  async #call(path, options) {
-    const response = await fetch(path, { headers: this.headers, cache: "no-store", ...options });
-    const text = await response.text();
-    if (!response.ok)
-      throw new HostError(response.status, messageOf(text) ?? `${path} answered ${response.status}`);
-    return text;
+  async #succeeded(method, path, bodyText) {
+    const reply = await this.send(method, path, bodyText);
+    if (!reply.ok)
+      throw new HostError(reply.status, messageOf(reply.text) ?? `${path} answered ${reply.status}`);
+    return reply.text;
   }
 
   // The event stream as a fetch response: EventSource cannot send the Authorization header.
@@ -47,7 +48,8 @@ export class HostApi {
   }
 }
 
-function messageOf(text) {
+// The host's message in an error body, or undefined when the body has none.
+export function messageOf(text) {
   try {
     return JSON.parse(text)?.message;
   } catch {

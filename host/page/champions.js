@@ -8,7 +8,7 @@ export class Champions {
   }
 
   static async read(api) {
-    const records = await api.getJson("/dul-game-data/assets/v1/champion-summary.json");
+    const records = await api.get("/dul-game-data/assets/v1/champion-summary.json");
     return new Champions(Array.isArray(records) ? records.filter(isChampion) : []);
   }
 

@@ -5,6 +5,7 @@ import { Champions } from "./champions.js";
 import { button, el } from "./dom.js";
 import { followEvents } from "./events.js";
 import { duplicateOf, mergeSets, newSet, setsOf, withoutSet } from "./model.js";
+import { serialReads } from "./serial_reads.js";
 import { SetEditor } from "./set_editor.js";
 import { matchesFilter, rowsOf } from "./sets.js";
 import { forgetToken, takeToken } from "./token.js";
@@ -30,7 +31,8 @@ const view = {
 };
 
 const state = {
-  api: null, who: undefined, summonerId: null, document: null, rows: [], reading: null, undo: null,
+  api: null, who: undefined, summonerId: null, document: null, rows: [], sessionWanted: false,
+  undo: null,
   champions: new Champions(),
 };
 
@@ -54,9 +56,7 @@ function showStatus(text) {
 }
 
 function cell(text, className, label) {
-  const td = el("td", { textContent: String(text), className: className ?? "" });
-  td.dataset.label = label;
-  return td;
+  return el("td", { textContent: String(text), className, "data-label": label });
 }
 
 const columns = ["#", "Title", "Type", "Mode", "Map", "Champions", "Blocks", "Items"];
@@ -66,9 +66,8 @@ function renderRows() {
   view.body.replaceChildren(...shown.map((row) => {
     const values = [row.sortrank, row.title, row.type, row.mode, row.map, row.champions.join(", "),
       row.blocks, row.items];
-    const tr = el("tr", { "data-uid": row.uid }, ...values.map((value, c) =>
+    return el("tr", { "data-uid": row.uid }, ...values.map((value, c) =>
       cell(value, [0, 6, 7].includes(c) ? "number" : "", columns[c])), rowActions(row));
-    return tr;
   }));
   view.empty.hidden = state.summonerId === null || state.rows.length > 0;
   view.table.hidden = state.rows.length === 0;
@@ -78,13 +77,11 @@ function renderRows() {
 
 function rowActions(row) {
   const named = (verb) => `${verb} “${row.title || "untitled"}”`;
-  const td = el("td", { className: "actions" }, el("div", { className: "row" },
+  return el("td", { className: "actions", "data-label": "Actions" }, el("div", { className: "row" },
     button("Edit", withSet(row.uid, (set) => openEditor(set, named("Edit"))), { label: named("Edit") }),
     button("Duplicate", withSet(row.uid, duplicate), { label: named("Duplicate") }),
     button("Export", withSet(row.uid, exportSet), { label: named("Export") }),
     button("Delete", withSet(row.uid, remove), { label: named("Delete") })));
-  td.dataset.label = "Actions";
-  return td;
 }
 
 // A row's action on its set as the page last read it; a set gone meanwhile is only reported.
@@ -111,7 +108,7 @@ function closeEditor() {
 // last save". The host's refusal is thrown, with its message, to the caller.
 async function save(change, done) {
   const path = setsPath(state.summonerId);
-  const before = await state.api.getExact(path);
+  const before = await state.api.get(path);
   await state.api.put(path, change(structuredClone(before)));
   state.undo = before;
   view.undo.disabled = false;
@@ -177,8 +174,8 @@ async function undoLastSave() {
     await state.api.put(setsPath(state.summonerId), before);
     state.undo = null;
     view.undo.disabled = true;
-    showStatus("The last save is undone.");
     await refresh();
+    showStatus("The last save is undone.");
   } catch (error) {
     view.listError.textContent = `Not undone: ${error.message}`;
     showStatus(`Not undone: ${error.message}`);
@@ -187,7 +184,7 @@ async function undoLastSave() {
 
 async function readSession() {
   // 404: nobody is signed in, which the page shows rather than reports as a failed read.
-  const session = await state.api.getExact("/dul-login/v1/session").catch((error) => {
+  const session = await state.api.get("/dul-login/v1/session").catch((error) => {
     if (error?.status === 404)
       return null;
     throw error;
@@ -219,19 +216,28 @@ async function readSets() {
     renderRows();
     return;
   }
-  state.document = await state.api.getExact(setsPath(state.summonerId));
+  state.document = await state.api.get(setsPath(state.summonerId));
   state.rows = rowsOf(state.document, state.champions);
   renderRows();
 }
 
-// One read at a time; a change that arrives during a read asks for one more afterwards.
+const readLatest = serialReads(async () => {
+  const session = state.sessionWanted;
+  state.sessionWanted = false;
+  try {
+    if (session)
+      await readSession();
+    await readSets();
+  } catch (error) {
+    failed(error);
+  }
+});
+
+// Reads the sets again, and the session first when `session` asks for it (for this read or for
+// the one queued behind it).
 function refresh({ session = false } = {}) {
-  const previous = state.reading ?? Promise.resolve();
-  state.reading = previous
-    .then(() => (session ? readSession() : null))
-    .then(readSets)
-    .catch(failed);
-  return state.reading;
+  state.sessionWanted ||= session;
+  return readLatest();
 }
 
 function failed(error) {

@@ -2,7 +2,7 @@
 // service's readiness, the virtual clock and the fault rules. Each action writes the host's
 // answer next to its control; the shown values follow the host's events.
 import { el, field, outcome, setText } from "./dom.js";
-import { report, send } from "./host_calls.js";
+import { report } from "./host_calls.js";
 import { parseKeepingIds } from "./json_ids.js";
 
 const paths = {
@@ -69,20 +69,16 @@ export class PlatformPanel {
     const done = outcome("session-outcome");
     const sessionForm = form("session-form", "Login session", this.session,
       field("Account id", this.accountId), field("Summoner id", this.summonerId),
-      el("div", { className: "buttons" }, button("session-sign-in", "Sign in"), signOut), done);
-    sessionForm.addEventListener("submit", (event) => {
-      event.preventDefault();
+      el("div", { className: "row" }, button("session-sign-in", "Sign in"), signOut), done);
+    this.replaceOrDelete(sessionForm, signOut, done, paths.session, () => {
       const [account, summoner] = [this.accountId.value.trim(), this.summonerId.value.trim()];
       if (!idPattern.test(account) || !idPattern.test(summoner)) {
         done.textContent = "Ids are whole numbers of up to 20 digits.";
-        return;
+        return null;
       }
       // Built as text: the ids go to the host digit for digit.
-      const body = `{"state": "SUCCEEDED", "accountId": ${account}, "summonerId": ${summoner}}`;
-      report(done, () => send(this.api, "PUT", paths.session, body));
+      return `{"state": "SUCCEEDED", "accountId": ${account}, "summonerId": ${summoner}}`;
     });
-    signOut.addEventListener("click", () =>
-      report(done, () => send(this.api, "DELETE", paths.session)));
     return sessionForm;
   }
 
@@ -97,17 +93,24 @@ export class PlatformPanel {
     const settingsForm = form("settings-form", "Item-set settings", this.settingsNow,
       field("EditorEnabled", this.editorEnabled), field("SendItemSetsToGame", this.sendToGame),
       field("UploadRateLimit (seconds)", this.rateLimit),
-      el("div", { className: "buttons" }, button("settings-apply", "Apply settings"), remove),
+      el("div", { className: "row" }, button("settings-apply", "Apply settings"), remove),
       done);
-    settingsForm.addEventListener("submit", (event) => {
-      event.preventDefault();
-      const body = `{"EditorEnabled": ${this.editorEnabled.checked}, "SendItemSetsToGame": ` +
-        `${this.sendToGame.checked}, "UploadRateLimit": ${floatText(this.rateLimit.valueAsNumber)}}`;
-      report(done, () => send(this.api, "PUT", paths.settings, body));
-    });
-    remove.addEventListener("click", () =>
-      report(done, () => send(this.api, "DELETE", paths.settings)));
+    this.replaceOrDelete(settingsForm, remove, done, paths.settings, () =>
+      `{"EditorEnabled": ${this.editorEnabled.checked}, "SendItemSetsToGame": ` +
+      `${this.sendToGame.checked}, "UploadRateLimit": ${floatText(this.rateLimit.valueAsNumber)}}`);
     return settingsForm;
+  }
+
+  // Submitting `formNode` PUTs bodyOf() to `path` (nothing when it gives null); `remove` DELETEs
+  // it. Each answer goes to `done`.
+  replaceOrDelete(formNode, remove, done, path, bodyOf) {
+    formNode.addEventListener("submit", (event) => {
+      event.preventDefault();
+      const body = bodyOf();
+      if (body !== null)
+        report(done, () => this.api.send("PUT", path, body));
+    });
+    remove.addEventListener("click", () => report(done, () => this.api.send("DELETE", path)));
   }
 
   buildReadiness() {
@@ -118,7 +121,7 @@ export class PlatformPanel {
       field("Ready", this.ready), button("ready-publish", "Publish readiness"), done);
     readyForm.addEventListener("submit", (event) => {
       event.preventDefault();
-      report(done, () => send(this.api, "PUT", paths.ready, String(this.ready.checked)));
+      report(done, () => this.api.send("PUT", paths.ready, String(this.ready.checked)));
     });
     return readyForm;
   }
@@ -134,7 +137,7 @@ export class PlatformPanel {
     clockForm.addEventListener("submit", async (event) => {
       event.preventDefault();
       const body = JSON.stringify({ seconds: this.step.valueAsNumber });
-      await report(done, () => send(this.api, "POST", paths.advance, body));
+      await report(done, () => this.api.send("POST", paths.advance, body));
       this.onAdvanced();
     });
     this.onAdvanced = () => {};
@@ -158,13 +161,13 @@ export class PlatformPanel {
       el("datalist", { id: "fault-paths" },
         ...faultPaths.map((path) => el("option", { value: path }))),
       field("Status", this.faultStatus), field("Count", this.faultCount),
-      el("div", { className: "buttons" }, button("faults-add", "Add rule"), clear), done);
+      el("div", { className: "row" }, button("faults-add", "Add rule"), clear), done);
     faultForm.addEventListener("submit", (event) => {
       event.preventDefault();
       this.addFault(done);
     });
     clear.addEventListener("click", async () => {
-      await report(done, () => send(this.api, "DELETE", paths.faults));
+      await report(done, () => this.api.send("DELETE", paths.faults));
       this.readFaults();
     });
     return faultForm;
@@ -175,8 +178,8 @@ export class PlatformPanel {
     const rule = JSON.stringify({ method: this.faultMethod.value, path: this.faultPath.value.trim(),
       status: this.faultStatus.valueAsNumber, count: this.faultCount.valueAsNumber });
     await report(done, async () => {
-      const listed = await send(this.api, "GET", paths.faults);
-      return listed.ok ? send(this.api, "PUT", paths.faults, appendToList(listed.text, rule))
+      const listed = await this.api.send("GET", paths.faults);
+      return listed.ok ? this.api.send("PUT", paths.faults, appendToList(listed.text, rule))
         : listed;
     });
     this.readFaults();
@@ -202,13 +205,14 @@ export class PlatformPanel {
       this.readFaults();
   }
 
+  // The value at `path`, or null when there is none or the host cannot be reached.
   async read(path) {
-    const reply = await send(this.api, "GET", path);
-    return reply.ok ? parseKeepingIds(reply.text) : null;
+    const reply = await this.api.send("GET", path).catch(() => null);
+    return reply?.ok ? parseKeepingIds(reply.text) : null;
   }
 
   async readSession() {
-    const session = await this.read(paths.session).catch(() => null);
+    const session = await this.read(paths.session);
     setText(this.session, sessionText(session));
     if (session && !this.accountId.value) {
       this.accountId.value = String(session.accountId);
@@ -217,7 +221,7 @@ export class PlatformPanel {
   }
 
   async readSettings() {
-    this.showSettings(await this.read(paths.settings).catch(() => null));
+    this.showSettings(await this.read(paths.settings));
   }
 
   showSettings(settings) {
@@ -229,7 +233,7 @@ export class PlatformPanel {
   }
 
   async readReadiness() {
-    this.showReadiness(await this.read(paths.ready).catch(() => null));
+    this.showReadiness(await this.read(paths.ready));
   }
 
   showReadiness(ready) {
@@ -238,7 +242,7 @@ export class PlatformPanel {
   }
 
   async readFaults() {
-    const rules = await this.read(paths.faults).catch(() => null) ?? [];
+    const rules = await this.read(paths.faults) ?? [];
     this.faultList.replaceChildren(...(rules.length ? rules.map(
       (rule) => el("li", { textContent: ruleText(rule) })) : [el("li", { textContent: "None" })]));
   }

@@ -24,10 +24,6 @@ export class SetEditor {
     this.section.replaceChildren();
   }
 
-  get uid() {
-    return this.draft?.uid;
-  }
-
   render(focusKey) {
     this.section.replaceChildren(
       el("h2", { id: "editor-heading", textContent: this.heading }),
@@ -268,11 +264,8 @@ export class SetEditor {
 
   #input(label, key, value, onValue, { name, numeric = false, list } = {}) {
     const input = el("input", { type: "text", value: value ?? "", autocomplete: "off",
-      "data-key": key, ...(name ? { "data-name": name } : {}) });
-    if (numeric)
-      input.inputMode = "numeric";
-    if (list)
-      input.setAttribute("list", list);
+      "data-key": key, ...(name && { "data-name": name }), ...(numeric && { inputMode: "numeric" }),
+      ...(list && { list }) });
     input.addEventListener("input", () => onValue(input.value));
     return field(label, input, this.#problemNote(key, input));
   }

@@ -1,7 +1,8 @@
+import { setsOf } from "./model.js";
+
 // What the list shows of an item-set document: one row per set, in sortrank order.
 export function rowsOf(document, champions) {
-  const sets = Array.isArray(document?.itemSets) ? document.itemSets : [];
-  return sets
+  return setsOf(document)
     .map((set, position) => ({ set, position }))
     .sort((a, b) => (a.set.sortrank ?? 0) - (b.set.sortrank ?? 0) || a.position - b.position)
     .map(({ set }) => rowOf(set, champions));

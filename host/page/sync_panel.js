@@ -1,8 +1,8 @@
 // The synchronisation panel: what dul-host saw of the item sets' way to the preferences service,
 // the game's files and the telemetry (GET /dul-host/v1/sync), read again after every host event.
 import { el, setText } from "./dom.js";
-import { send } from "./host_calls.js";
 import { parseKeepingIds } from "./json_ids.js";
+import { serialReads } from "./serial_reads.js";
 
 // The name under which the plugin schedules each tick of its upload check.
 const uploadTimer = "Timer: dul-item-sets.check_upload";
@@ -40,8 +40,7 @@ function saveEvent(entry) {
 export class SyncPanel {
   constructor(api) {
     this.api = api;
-    this.reading = null;
-    this.again = false;
+    this.refresh = serialReads(() => this.read());
     this.wake = null;
     this.onView = () => {};
     const value = (id) => el("dd", { id });
@@ -52,7 +51,7 @@ export class SyncPanel {
     this.metrics = el("ul", { id: "sync-metrics", className: "metrics" });
     this.files = el("tbody");
     this.noFiles = el("p", { id: "sync-no-files", textContent: "No files yet." });
-    this.status = el("p", { id: "sync-status", className: "quiet", role: "status",
+    this.status = el("p", { id: "sync-status", className: "hint", role: "status",
       "aria-live": "polite" });
     const term = (text) => el("dt", { textContent: text });
     this.section = el("section", { id: "sync", "aria-labelledby": "sync-title" },
@@ -72,25 +71,10 @@ export class SyncPanel {
       this.status);
   }
 
-  // One read at a time; events during a read ask for one more read after it.
-  refresh() {
-    if (this.reading) {
-      this.again = true;
-      return this.reading;
-    }
-    this.reading = this.read().finally(() => {
-      this.reading = null;
-      if (this.again) {
-        this.again = false;
-        this.refresh();
-      }
-    });
-    return this.reading;
-  }
 
   async read() {
     try {
-      const reply = await send(this.api, "GET", "/dul-host/v1/sync");
+      const reply = await this.api.send("GET", "/dul-host/v1/sync");
       if (!reply.ok)
         throw new Error(`it answered ${reply.status}`);
       this.render(parseKeepingIds(reply.text));

@@ -1,6 +1,7 @@
 // The editor page in headless Chromium against a real dul-host: the list, live updates, editing,
-// files in and out, a narrow window and the page without a token. Usage: node --test editor_page_test.mjs, with DUL_BUILD set to the build
-// folder (dul-host, and playwright-core under npm-page/, installed there when missing).
+// files in and out, a narrow window and the page without a token. Usage: node --test
+// editor_page_test.mjs, with DUL_BUILD set to the build folder (dul-host, and playwright-core
+// under npm-page/, installed there when missing).
 import assert from "node:assert/strict";
 import { existsSync, readFileSync } from "node:fs";
 import path from "node:path";
