@@ -1,8 +1,9 @@
 // What the page's browser tests share: dul-host on a free port with the virtual clock, headless
-// Chromium driven by playwright-core (installed under the build folder's npm-page/ when missing),
+// Chromium driven by playwright-core (installed under the build folder's npm-page/ by
+// install_playwright.mjs, which ctest runs first),
 // calls to the host with its token, and pages in fresh contexts. DUL_BUILD names the build folder.
 import assert from "node:assert/strict";
-import { execFileSync, spawn } from "node:child_process";
+import { spawn } from "node:child_process";
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
@@ -20,13 +21,15 @@ const offlineFlags = [
   "--disable-domain-reliability", "--safebrowsing-disable-auto-update",
 ];
 
+export const playwrightPrefix = path.join(build, "npm-page");
+export const playwrightPackage = "playwright-core@1.65.2";
+
 function playwright() {
-  const prefix = path.join(build, "npm-page");
-  if (!existsSync(path.join(prefix, "node_modules", "playwright-core"))) {
-    execFileSync("npm", ["install", "--prefix", prefix, "--no-audit", "--no-fund",
-      "--loglevel=error", "playwright-core@1.65.2"], { stdio: "inherit" });
+  if (!existsSync(path.join(playwrightPrefix, "node_modules", "playwright-core"))) {
+    throw new Error(`playwright-core is not in ${playwrightPrefix}: run ` +
+      "node tests/host/page/install_playwright.mjs (ctest runs it before these tests)");
   }
-  return createRequire(path.join(prefix, "package.json"))("playwright-core");
+  return createRequire(path.join(playwrightPrefix, "package.json"))("playwright-core");
 }
 
 // Starts dul-host on a free port with a virtual clock; resolves with its page address.
