@@ -7,7 +7,7 @@ import { followEvents } from "./events.js";
 import { duplicateOf, mergeSets, newSet, setsOf, withoutSet } from "./model.js";
 import { serialReads } from "./serial_reads.js";
 import { SetEditor } from "./set_editor.js";
-import { matchesFilter, rowsOf } from "./sets.js";
+import { matchesFilter, rowsOf, setCount } from "./sets.js";
 import { forgetToken, takeToken } from "./token.js";
 import { download, fileNameFor, setsInFile } from "./transfer.js";
 import { checkSet } from "./validation.js";
@@ -71,8 +71,9 @@ function renderRows() {
   }));
   view.empty.hidden = state.summonerId === null || state.rows.length > 0;
   view.table.hidden = state.rows.length === 0;
+  const all = setCount(state.rows.length);
   view.count.textContent = shown.length === state.rows.length
-    ? `${state.rows.length} sets` : `${shown.length} of ${state.rows.length} sets match the filter`;
+    ? all : `${shown.length} of ${all} match the filter`;
 }
 
 function rowActions(row) {

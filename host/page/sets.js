@@ -28,3 +28,8 @@ export function matchesFilter(row, filter) {
   const wanted = filter.trim().toLocaleLowerCase();
   return [row.title, ...row.champions].some((text) => text.toLocaleLowerCase().includes(wanted));
 }
+
+// "1 set", "3 sets"; a count the host did not give reads "?".
+export function setCount(count) {
+  return String(count) === "1" ? "1 set" : `${count ?? "?"} sets`;
+}

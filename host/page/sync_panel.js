@@ -3,6 +3,7 @@
 import { el, setText } from "./dom.js";
 import { parseKeepingIds } from "./json_ids.js";
 import { serialReads } from "./serial_reads.js";
+import { setCount } from "./sets.js";
 
 // The name under which the plugin schedules each tick of its upload check.
 const uploadTimer = "Timer: dul-item-sets.check_upload";
@@ -32,9 +33,8 @@ function failedStore(entry) {
 function saveEvent(entry) {
   if (!entry)
     return "none";
-  const count = entry.data["item_sets.count"];
-  const sets = count === "1" ? "1 set" : `${count ?? "?"} sets`;
-  return `${sets}, ${Object.keys(entry.data).length} metrics, at ${when(entry)}`;
+  const metrics = Object.keys(entry.data).length;
+  return `${setCount(entry.data["item_sets.count"])}, ${metrics} metrics, at ${when(entry)}`;
 }
 
 export class SyncPanel {

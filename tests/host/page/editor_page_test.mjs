@@ -57,6 +57,7 @@ test("the page shows the empty state, then the sets PUT, in sortrank order, filt
     assert.deepEqual(await titles(page), ["Jungle start", "Jungle late"]);
     await page.fill("#filter", "lumi");
     assert.deepEqual(await titles(page), ["Support"]);
+    assert.equal(await page.locator("#count").innerText(), "1 of 3 sets match the filter");
     assert.ok(requested.every((url) => !url.href.includes(session.host.token)),
       "a URL held the token");
   });
