@@ -50,6 +50,9 @@ bool ChangeCurrentDirectory(const std::string& path);
 // it exists and is not read-only.
 bool HasWriteAccess(const std::string& path);
 
+// 100 ns ticks from 1601-01-01 (where file times count from) to 1970-01-01 UTC.
+inline constexpr std::uint64_t kFileTimeTicksAtUnixEpoch = 116444736000000000ULL;
+
 struct DirectoryEntry {
   std::string name;  // entry name without directory, UTF-8
   std::uint64_t size = 0;

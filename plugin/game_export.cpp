@@ -6,9 +6,9 @@
 
 #include "binding/native_conversion.h"
 #include "codecs/json_writer.h"
+#include "foundation/find_files.h"
 #include "platform/file_system.h"
 #include "plugin/file_system_helpers.h"
-#include "plugin/find_files.h"
 #include "plugin/install_locator.h"
 #include "runtime/json_api_client.h"
 

@@ -1,19 +1,15 @@
 #include "host/app/sync_record.h"
 
 #include <algorithm>
-#include <optional>
-#include <vector>
 
 #include "codecs/json_reader.h"
+#include "foundation/find_files.h"
 #include "host/services/player_preferences_peer.h"
 #include "host/services/wall_clock.h"
 #include "platform/file_system.h"
 
 namespace dul::host {
 namespace {
-
-// 100 ns ticks from 1601-01-01 to 1970-01-01, the start of the wall clock's milliseconds.
-constexpr std::uint64_t kTicksToUnixEpoch = 116444736000000000ULL;
 
 Zorv::BindingProperty Stamped(const NotedAt& at) {
   Zorv::BindingProperty entry;
@@ -39,29 +35,9 @@ std::string FailureText(const PeerAnswer& answer) {
 }
 
 std::string FileTime(std::uint64_t ticks) {
-  const std::uint64_t sinceEpoch = ticks > kTicksToUnixEpoch ? ticks - kTicksToUnixEpoch : 0;
+  const std::uint64_t sinceEpoch =
+      ticks > platform::kFileTimeTicksAtUnixEpoch ? ticks - platform::kFileTimeTicksAtUnixEpoch : 0;
   return FormatUtcTime(static_cast<std::int64_t>(sinceEpoch / 10000));
-}
-
-struct FoundFile {
-  std::string path;
-  platform::DirectoryEntry entry;
-};
-
-void Collect(const std::string& root, const std::string& relative, std::vector<FoundFile>& found) {
-  const std::optional<std::vector<platform::DirectoryEntry>> entries =
-      platform::ListDirectory(root + "/" + relative + "*");
-  for (const platform::DirectoryEntry& entry :
-       entries.value_or(std::vector<platform::DirectoryEntry>{})) {
-    if (entry.name == "." || entry.name == "..")
-      continue;
-    const bool directory = (entry.attributes & platform::kAttributeDirectory) != 0;
-    const bool link = (entry.attributes & platform::kAttributeReparsePoint) != 0;
-    if (directory && !link)
-      Collect(root, relative + entry.name + "/", found);
-    else
-      found.push_back(FoundFile{relative + entry.name, entry});
-  }
 }
 
 }  // namespace
@@ -96,18 +72,18 @@ void SyncRecord::AddTo(Zorv::BindingProperty& view) const {
 }
 
 Zorv::BindingProperty FilesBelow(const std::string& directory) {
-  std::vector<FoundFile> found;
-  if (!directory.empty())
-    Collect(directory, "", found);
-  std::sort(found.begin(), found.end(),
+  FoundFiles found = FindFiles(directory, "", true);
+  std::sort(found.files.begin(), found.files.end(),
             [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
+  // Each path is the normalised directory text followed by the names below it.
+  const std::size_t prefix = NormalizeSearchDirectory(directory).size();
   Zorv::BindingProperty files;
   files.SetCollection();
-  for (const FoundFile& file : found) {
+  for (const FoundFile& file : found.files) {
     Zorv::BindingProperty& entry = files.PushBack();
-    entry.Member("path") = file.path;
-    entry.Member("bytes") = file.entry.size;
-    entry.Member("modified") = FileTime(file.entry.lastWriteTime);
+    entry.Member("path") = file.path.substr(prefix);
+    entry.Member("bytes") = file.size;
+    entry.Member("modified") = FileTime(file.lastWriteTime);
   }
   return files;
 }

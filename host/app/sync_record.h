@@ -37,7 +37,7 @@ class SyncRecord {
   Zorv::BindingProperty lastSaveEvent_;
 };
 
-// Every file below `directory` (links listed, never followed) as {"path" (relative to it, with
+// Every file below `directory` (links never followed; FindFiles) as {"path" (relative to it, with
 // "/"), "bytes", "modified" (UTC text)}, sorted by path; an empty list when it cannot be read.
 Zorv::BindingProperty FilesBelow(const std::string& directory);
 

@@ -128,8 +128,7 @@ std::uint32_t AttributesFromStat(const struct stat& info) {
 
 // Seconds and nanoseconds since 1970 as 100 ns ticks since 1601.
 std::uint64_t FileTimeFromTimespec(const struct timespec& time) {
-  constexpr std::uint64_t kTicksFrom1601To1970 = 116444736000000000ULL;
-  return kTicksFrom1601To1970 + static_cast<std::uint64_t>(time.tv_sec) * 10000000ULL +
+  return kFileTimeTicksAtUnixEpoch + static_cast<std::uint64_t>(time.tv_sec) * 10000000ULL +
          static_cast<std::uint64_t>(time.tv_nsec) / 100;
 }
 

@@ -1,4 +1,4 @@
-#include "plugin/find_files.h"
+#include "foundation/find_files.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "platform/file_system.h"
 #include "tests/support/temporary_tree.h"
 
-namespace dul::item_sets {
+namespace dul {
 namespace {
 
 using dul::testing::TemporaryTree;
@@ -92,4 +92,4 @@ TEST(FindFiles, FailsWithoutEntriesWhenItCannotSearch) {
 }
 
 }  // namespace
-}  // namespace dul::item_sets
+}  // namespace dul

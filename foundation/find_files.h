@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dul::item_sets {
+namespace dul {
 
 struct FoundFile {
   std::string path;  // the normalised directory text followed by the names below it, UTF-8
@@ -36,4 +36,4 @@ std::string NormalizeSearchDirectory(std::string_view directory);
 // expression; a subdirectory that cannot be listed is skipped.
 FoundFiles FindFiles(std::string_view directory, std::string_view pattern, bool recursive);
 
-}  // namespace dul::item_sets
+}  // namespace dul

@@ -1,4 +1,4 @@
-#include "plugin/find_files.h"
+#include "foundation/find_files.h"
 
 // GCC 12 reports a false "may be used uninitialized" inside libstdc++'s regex automaton when
 // optimising with sanitizers; the warning points into the library's own code.
@@ -12,7 +12,7 @@
 
 #include "platform/file_system.h"
 
-namespace dul::item_sets {
+namespace dul {
 namespace {
 
 // libstdc++'s default matcher recurses once per character of the subject, so a long path can
@@ -138,4 +138,4 @@ FoundFiles FindFiles(std::string_view directory, std::string_view pattern, bool 
   return found;
 }
 
-}  // namespace dul::item_sets
+}  // namespace dul
