@@ -13,7 +13,8 @@ export class SetEditor {
   }
 
   open(set, heading) {
-    Object.assign(this, { draft: structuredClone(set), heading, problems: new Map(), alias: "" });
+    Object.assign(this, { draft: structuredClone(set), heading, problems: new Map(), alias: "",
+      refusal: "" });
     this.section.hidden = false;
     this.render("title");
   }

@@ -1,7 +1,7 @@
 // What the page's browser tests share: dul-host on a free port with the virtual clock, headless
-// Chromium driven by playwright-core (installed under the build folder's npm-page/ by
-// install_playwright.mjs, which ctest runs first),
-// calls to the host with its token, and pages in fresh contexts. DUL_BUILD names the build folder.
+// Chromium driven by playwright-core (which install_playwright.mjs, run first by ctest, puts under
+// the build folder's npm-page/), calls to the host with its token, and pages in fresh contexts.
+// DUL_BUILD names the build folder.
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from "node:fs";
@@ -23,9 +23,11 @@ const offlineFlags = [
 
 export const playwrightPrefix = path.join(build, "npm-page");
 export const playwrightPackage = "playwright-core@1.65.2";
+export const playwrightInstalled = () =>
+  existsSync(path.join(playwrightPrefix, "node_modules", "playwright-core"));
 
 function playwright() {
-  if (!existsSync(path.join(playwrightPrefix, "node_modules", "playwright-core"))) {
+  if (!playwrightInstalled()) {
     throw new Error(`playwright-core is not in ${playwrightPrefix}: run ` +
       "node tests/host/page/install_playwright.mjs (ctest runs it before these tests)");
   }
@@ -77,16 +79,17 @@ export class PageSession {
     return `${this.host.origin}/#token=${this.host.token}`;
   }
 
-  // A call with the token that must succeed; the parsed body, or null when there is none.
+  // A call with the token that must succeed; the parsed body, or null when there is none. A text
+  // body goes as it is (JSON written by hand, with ids beyond 2^53), any other as JSON.
   async call(method, route, body) {
     const headers = { Authorization: `Bearer ${this.host.token}` };
     if (body !== undefined)
       headers["Content-Type"] = "application/json";
-    const response = await fetch(this.host.origin + route,
-      { method, headers, body: body === undefined ? undefined : JSON.stringify(body) });
-    const text = await response.text();
-    assert.ok(response.ok, `${method} ${route}: ${response.status} ${text}`);
-    return text ? JSON.parse(text) : null;
+    const text = body === undefined || typeof body === "string" ? body : JSON.stringify(body);
+    const response = await fetch(this.host.origin + route, { method, headers, body: text });
+    const answer = await response.text();
+    assert.ok(response.ok, `${method} ${route}: ${response.status} ${answer}`);
+    return answer ? JSON.parse(answer) : null;
   }
 
   // A page in a fresh context (its own sessionStorage), with every URL it requests recorded;
