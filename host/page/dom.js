@@ -30,10 +30,10 @@ export function field(text, input, error) {
     input, error);
 }
 
+// `label`, when given, is the button's accessible name (for a symbol such as "✕").
 export function button(text, onClick, { label, ...rest } = {}) {
-  const node = el("button", { type: "button", textContent: text, ...rest });
-  if (label)
-    node.setAttribute("aria-label", label);
+  const named = label ? { "aria-label": label } : {};
+  const node = el("button", { type: "button", textContent: text, ...named, ...rest });
   node.addEventListener("click", onClick);
   return node;
 }

@@ -105,38 +105,45 @@ function closeEditor() {
   view.filter.focus();
 }
 
+// The document "Undo last save" puts back; null for none.
+function keepForUndo(document) {
+  state.undo = document;
+  view.undo.disabled = document === null;
+}
+
 // Reads the newest document, PUTs change(document), and keeps the document as it was for "Undo
 // last save". The host's refusal is thrown, with its message, to the caller.
 async function save(change, done) {
   const path = setsPath(state.summonerId);
   const before = await state.api.get(path);
   await state.api.put(path, change(structuredClone(before)));
-  state.undo = before;
-  view.undo.disabled = false;
+  keepForUndo(before);
   // Said once the list shows the change: a read begun before the PUT may still be under way.
   await refresh();
   showStatus(done);
 }
 
-// A list action: its refusal goes beside the toolbar and into the status line.
-async function listAction(change, done) {
+// Runs an action of the list; its failure goes beside the toolbar and into the status line, after
+// `failedAs` ("Not saved").
+async function listAction(failedAs, action) {
   view.listError.textContent = "";
   try {
-    await save(change, done);
+    await action();
   } catch (error) {
-    view.listError.textContent = `Not saved: ${error.message}`;
-    showStatus(`Not saved: ${error.message}`);
+    view.listError.textContent = `${failedAs}: ${error.message}`;
+    showStatus(`${failedAs}: ${error.message}`);
   }
 }
 
 function duplicate(set) {
   const copy = duplicateOf(set, state.document);
-  return listAction((document) => mergeSets(document, [copy]), `Saved “${copy.title}”.`);
+  return listAction("Not saved",
+    () => save((document) => mergeSets(document, [copy]), `Saved “${copy.title}”.`));
 }
 
 function remove(set) {
-  return listAction((document) => withoutSet(document, set.uid),
-    `Deleted “${set.title ?? ""}”. “Undo last save” brings it back.`);
+  return listAction("Not saved", () => save((document) => withoutSet(document, set.uid),
+    `Deleted “${set.title ?? ""}”. “Undo last save” brings it back.`));
 }
 
 function exportSet(set) {
@@ -154,33 +161,23 @@ async function importFile(input) {
   input.value = "";
   if (!file)
     return;
-  view.listError.textContent = "";
-  try {
+  await listAction("Not imported", async () => {
     const checked = (await setsInFile(file)).map((set) => checkSet(set, state.champions));
     const wrong = checked.find(({ problems }) => problems.size > 0);
     if (wrong)
       throw new Error(`“${wrong.set.title ?? ""}”: ${[...wrong.problems.values()][0]}`);
     await save((document) => mergeSets(document, checked.map(({ set }) => set)),
       `Imported ${checked.length} set(s) from ${file.name}.`);
-  } catch (error) {
-    view.listError.textContent = `Not imported: ${error.message}`;
-    showStatus(`Not imported: ${error.message}`);
-  }
+  });
 }
 
-async function undoLastSave() {
-  const before = state.undo;
-  view.listError.textContent = "";
-  try {
-    await state.api.put(setsPath(state.summonerId), before);
-    state.undo = null;
-    view.undo.disabled = true;
+function undoLastSave() {
+  return listAction("Not undone", async () => {
+    await state.api.put(setsPath(state.summonerId), state.undo);
+    keepForUndo(null);
     await refresh();
     showStatus("The last save is undone.");
-  } catch (error) {
-    view.listError.textContent = `Not undone: ${error.message}`;
-    showStatus(`Not undone: ${error.message}`);
-  }
+  });
 }
 
 async function readSession() {
@@ -201,8 +198,7 @@ async function readSession() {
 
 // Another player's draft or undo would land in this player's document: both are dropped.
 function forgetPreviousPlayer() {
-  state.undo = null;
-  view.undo.disabled = true;
+  keepForUndo(null);
   if (editor.draft !== null) {
     closeEditor();
     showStatus("The signed-in player changed: the editor closed without saving.");

@@ -3,7 +3,6 @@
 // answer next to its control; the shown values follow the host's events.
 import { el, field, outcome, setText } from "./dom.js";
 import { report } from "./host_calls.js";
-import { parseKeepingIds } from "./json_ids.js";
 
 const paths = {
   session: "/dul-login/v1/session",
@@ -101,15 +100,20 @@ export class PlatformPanel {
     return settingsForm;
   }
 
-  // Submitting `formNode` PUTs bodyOf() to `path` (nothing when it gives null); `remove` DELETEs
-  // it. Each answer goes to `done`.
-  replaceOrDelete(formNode, remove, done, path, bodyOf) {
+  // Submitting `formNode` PUTs bodyOf() to `path` (nothing when it gives null); the answer goes
+  // to `done`.
+  putOnSubmit(formNode, done, path, bodyOf) {
     formNode.addEventListener("submit", (event) => {
       event.preventDefault();
       const body = bodyOf();
       if (body !== null)
         report(done, () => this.api.send("PUT", path, body));
     });
+  }
+
+  // The same, and `remove` DELETEs `path`.
+  replaceOrDelete(formNode, remove, done, path, bodyOf) {
+    this.putOnSubmit(formNode, done, path, bodyOf);
     remove.addEventListener("click", () => report(done, () => this.api.send("DELETE", path)));
   }
 
@@ -119,10 +123,7 @@ export class PlatformPanel {
     const done = outcome("ready-outcome");
     const readyForm = form("ready-form", "Preferences service", this.readyNow,
       field("Ready", this.ready), button("ready-publish", "Publish readiness"), done);
-    readyForm.addEventListener("submit", (event) => {
-      event.preventDefault();
-      report(done, () => this.api.send("PUT", paths.ready, String(this.ready.checked)));
-    });
+    this.putOnSubmit(readyForm, done, paths.ready, () => String(this.ready.checked));
     return readyForm;
   }
 
@@ -206,9 +207,8 @@ export class PlatformPanel {
   }
 
   // The value at `path`, or null when there is none or the host cannot be reached.
-  async read(path) {
-    const reply = await this.api.send("GET", path).catch(() => null);
-    return reply?.ok ? parseKeepingIds(reply.text) : null;
+  read(path) {
+    return this.api.get(path).catch(() => null);
   }
 
   async readSession() {

@@ -1,7 +1,6 @@
 // The synchronisation panel: what dul-host saw of the item sets' way to the preferences service,
 // the game's files and the telemetry (GET /dul-host/v1/sync), read again after every host event.
 import { el, setText } from "./dom.js";
-import { parseKeepingIds } from "./json_ids.js";
 import { serialReads } from "./serial_reads.js";
 import { setCount } from "./sets.js";
 
@@ -71,13 +70,9 @@ export class SyncPanel {
       this.status);
   }
 
-
   async read() {
     try {
-      const reply = await this.api.send("GET", "/dul-host/v1/sync");
-      if (!reply.ok)
-        throw new Error(`it answered ${reply.status}`);
-      this.render(parseKeepingIds(reply.text));
+      this.render(await this.api.get("/dul-host/v1/sync"));
     } catch (error) {
       setText(this.status, `Could not read the synchronisation state: ${error.message}`);
     }
